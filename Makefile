@@ -1,0 +1,34 @@
+# The two entry points: `make demo` and `make test`. Both install what is missing first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+EXAMPLE_ENV = XDG_DATA_HOME=$(CURDIR)/examples TZ=Europe/Berlin
+DEMO_IDS = family/home,family/kids,holidays.ics,personal,work/projects,work/team
+
+.PHONY: all deps configure build demo test sanitize format
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	$(EXAMPLE_ENV) $(BUILD)/velkor-calendar status
+	$(EXAMPLE_ENV) $(BUILD)/velkor-calendar calendars
+	$(EXAMPLE_ENV) $(BUILD)/velkor-calendar events 2026-12-07 2026-12-14 $(DEMO_IDS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	$(MAKE) test BUILD=build-sanitize CMAKE_FLAGS="-DVELKOR_SANITIZE=ON -DVELKOR_BENCH=OFF"
+
+format:
+	git ls-files '*.cc' '*.h' '*.mm' | xargs clang-format -i

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <ostream>
+#include <vector>
+
+#include "cli/usage.h"
+#include "store/store.h"
+
+namespace velkor {
+
+// The store's event calendars; while the store has none, refreshes, pauses 0.25 s and asks again,
+// at most 8 times.
+std::vector<Calendar> eventCalendars(Store& store, const Platform& platform);
+
+// The `calendars` command after dispatch: gate, listing sorted by account then title, emit.
+ExitStatus runCalendars(const Platform& platform, std::ostream& out);
+
+}  // namespace velkor

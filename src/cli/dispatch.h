@@ -1,0 +1,22 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/usage.h"
+#include "store/store.h"
+
+namespace velkor {
+
+// Standard output and standard error of a run; tests pass string streams.
+struct Io {
+  std::ostream& out;
+  std::ostream& err;
+};
+
+// Runs the command named by args[0] (the words after the program name) and gives the exit status.
+// Never throws.
+ExitStatus dispatch(const std::vector<std::string>& args, const Platform& platform, Io io);
+
+}  // namespace velkor

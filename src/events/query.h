@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/dispatch.h"
+
+namespace velkor {
+
+// The `events FROM TO ID[,ID...]` command after dispatch; `args` still holds the command word.
+ExitStatus runEvents(const std::vector<std::string>& args, const Platform& platform, Io io);
+
+}  // namespace velkor

@@ -1,0 +1,146 @@
+#include "output/json.h"
+
+#include <cstdint>
+
+namespace velkor {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// Length of the well-formed UTF-8 sequence at the start of `s`, or the length of its maximal
+// ill-formed subpart negated (at least 1), following the Unicode "maximal subpart" practice.
+int sequenceLength(std::string_view s) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
+  const uint8_t lead = byte(0);
+  if (lead < 0x80) return 1;
+  int need;
+  uint8_t lo = 0x80;
+  uint8_t hi = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    need = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    need = 2;
+    if (lead == 0xE0) lo = 0xA0;
+    if (lead == 0xED) hi = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    need = 3;
+    if (lead == 0xF0) lo = 0x90;
+    if (lead == 0xF4) hi = 0x8F;
+  } else {
+    return -1;
+  }
+  for (int i = 1; i <= need; ++i) {
+    if (static_cast<size_t>(i) >= s.size()) return -i;
+    const uint8_t b = byte(static_cast<size_t>(i));
+    const uint8_t min = i == 1 ? lo : 0x80;
+    const uint8_t max = i == 1 ? hi : 0xBF;
+    if (b < min || b > max) return -i;
+  }
+  return need + 1;
+}
+
+void appendMember(std::string& out, std::string_view key, std::string_view value) {
+  out.push_back('"');
+  out.append(key);
+  out.append("\":");
+  appendJsonString(out, value);
+}
+
+template <typename Record, typename Write>
+std::string toArray(const std::vector<Record>& records, Write write) {
+  std::string out = "[";
+  for (size_t i = 0; i < records.size(); ++i) {
+    if (i > 0) out.push_back(',');
+    write(out, records[i]);
+  }
+  out.push_back(']');
+  return out;
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  out.push_back('"');
+  size_t i = 0;
+  while (i < text.size()) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      const int n = sequenceLength(text.substr(i));
+      if (n > 0) {
+        out.append(text.substr(i, static_cast<size_t>(n)));
+        i += static_cast<size_t>(n);
+      } else {
+        out.append(kReplacement);
+        i += static_cast<size_t>(-n);
+      }
+      continue;
+    }
+    switch (c) {
+      case '"': out.append("\\\""); break;
+      case '\\': out.append("\\\\"); break;
+      case '/': out.append("\\/"); break;
+      case '\n': out.append("\\n"); break;
+      case '\r': out.append("\\r"); break;
+      case '\t': out.append("\\t"); break;
+      case '\b': out.append("\\b"); break;
+      case '\f': out.append("\\f"); break;
+      default:
+        if (c < 0x20) {
+          out.append("\\u00");
+          out.push_back(kHex[c >> 4]);
+          out.push_back(kHex[c & 0xF]);
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+    ++i;
+  }
+  out.push_back('"');
+}
+
+// Members are written in the lexicographic order of their keys.
+std::string toJson(const Status& status) {
+  std::string out = "{";
+  appendMember(out, "access", status.access());
+  out.push_back('}');
+  return out;
+}
+
+std::string toJson(const std::vector<CalendarOut>& calendars) {
+  return toArray(calendars, [](std::string& out, const CalendarOut& c) {
+    out.push_back('{');
+    appendMember(out, "account", c.account());
+    if (c.color()) {
+      out.push_back(',');
+      appendMember(out, "color", *c.color());
+    }
+    out.push_back(',');
+    appendMember(out, "id", c.id());
+    out.push_back(',');
+    appendMember(out, "kind", c.kind());
+    out.push_back(',');
+    appendMember(out, "title", c.title());
+    out.push_back('}');
+  });
+}
+
+std::string toJson(const std::vector<EventOut>& events) {
+  return toArray(events, [](std::string& out, const EventOut& e) {
+    out.append(e.allDay() ? "{\"allDay\":true," : "{\"allDay\":false,");
+    appendMember(out, "calendar", e.calendar());
+    out.push_back(',');
+    appendMember(out, "end", e.end());
+    if (e.location()) {
+      out.push_back(',');
+      appendMember(out, "location", *e.location());
+    }
+    out.push_back(',');
+    appendMember(out, "start", e.start());
+    out.push_back(',');
+    appendMember(out, "title", e.title());
+    out.push_back('}');
+  });
+}
+
+}  // namespace velkor

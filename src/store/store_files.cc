@@ -1,0 +1,74 @@
+// The platform table of the Linux build: the file store behind the store interface.
+#include <thread>
+#include <unordered_map>
+
+#include "store/store_files.h"
+
+namespace velkor {
+namespace {
+
+class FileStore final : public Store {
+ public:
+  explicit FileStore(std::filesystem::path root) : root_(std::move(root)) {}
+  ~FileStore() override {
+    if (answer_.joinable()) answer_.join();
+  }
+
+  // Nobody is asked: the answer is the directory's readability, given at once from another
+  // thread as a platform store would.
+  void requestFullAccessToEvents(AccessCompletion completion) override {
+    answerLater(std::move(completion));
+  }
+  void requestAccessToEvents(AccessCompletion completion) override {
+    answerLater(std::move(completion));
+  }
+
+  std::vector<Calendar> calendars() override {
+    listed_ = listFileCalendars(root_);
+    std::vector<Calendar> out;
+    out.reserve(listed_.size());
+    for (const FileCalendar& c : listed_) out.push_back(c.calendar);
+    return out;
+  }
+
+  void refreshSourcesIfNecessary() override {}
+
+  std::vector<Event> events(Instant start, Instant end,
+                            const std::vector<Calendar>& calendars) override {
+    std::unordered_map<std::string, const FileCalendar*> byId;
+    for (const FileCalendar& c : listed_) byId.emplace(c.calendar.id, &c);
+    std::vector<FileCalendar> selected;
+    for (const Calendar& c : calendars) {
+      if (auto it = byId.find(c.id); it != byId.end()) selected.push_back(*it->second);
+    }
+    return searchFileCalendars(selected, start, end);
+  }
+
+ private:
+  void answerLater(AccessCompletion completion) {
+    if (answer_.joinable()) answer_.join();
+    const bool granted = fileStoreAuthorization(root_) == kFullAccess;
+    answer_ = std::thread([completion = std::move(completion), granted] {
+      completion(granted, std::nullopt);
+    });
+  }
+
+  std::filesystem::path root_;
+  std::vector<FileCalendar> listed_;
+  std::thread answer_;
+};
+
+}  // namespace
+
+Platform systemPlatform() {
+  Platform p;
+  p.authorizationStatus = [] { return fileStoreAuthorization(fileStoreRoot()); };
+  p.isMacOS14OrLater = [] { return false; };
+  p.openStore = []() -> std::unique_ptr<Store> {
+    return std::make_unique<FileStore>(fileStoreRoot());
+  };
+  p.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+  return p;
+}
+
+}  // namespace velkor

@@ -1,0 +1,24 @@
+// Runs the built velkor-calendar as a separate process and captures what it writes.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velkor::testing {
+
+struct RunResult {
+  int status = -1;  // exit status, or -1 when the process did not exit normally
+  std::string out;
+  std::string err;
+};
+
+using EnvOverrides = std::vector<std::pair<std::string, std::string>>;
+
+// Runs the program with `args` (without the program name). `env` entries replace or add variables
+// of this process's environment; a value of "\x01unset" removes the variable.
+RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& env = {});
+
+inline constexpr const char* kUnset = "\x01unset";
+
+}  // namespace velkor::testing
