@@ -42,8 +42,8 @@ class CalendarOut {
 
 class EventOut {
  public:
-  EventOut(std::string calendar, std::string title, std::string start, std::string end,
-           bool allDay, std::optional<std::string> location)
+  EventOut(std::string calendar, std::string title, std::string start, std::string end, bool allDay,
+           std::optional<std::string> location)
       : calendar_(std::move(calendar)),
         title_(std::move(title)),
         start_(std::move(start)),

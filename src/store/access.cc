@@ -9,11 +9,16 @@ namespace velkor {
 
 std::string accessName(long status, bool macOS14OrLater) {
   switch (status) {
-    case kNotDetermined: return "notDetermined";
-    case kRestricted: return "restricted";
-    case kDenied: return "denied";
-    case kFullAccess: return "fullAccess";
-    default: return status == kWriteOnly && macOS14OrLater ? "writeOnly" : "unknown";
+    case kNotDetermined:
+      return "notDetermined";
+    case kRestricted:
+      return "restricted";
+    case kDenied:
+      return "denied";
+    case kFullAccess:
+      return "fullAccess";
+    default:
+      return status == kWriteOnly && macOS14OrLater ? "writeOnly" : "unknown";
   }
 }
 
