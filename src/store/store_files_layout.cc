@@ -1,27 +1,478 @@
-#include <cstdlib>
-#include <system_error>
+// Where the file store lives, who may read it, and which calendars it holds.
+//
+// The listing runs on every `calendars` and `events` run, so it reads as little as it can: one
+// directory listing per account and per calendar directory (stopping at the first *.ics file),
+// the small `displayname` and `color` files, and the header of each single-file calendar.
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
 
 #include "store/store_files.h"
 
 namespace velkor {
+namespace {
 
-std::filesystem::path fileStoreRoot() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return std::filesystem::path(xdg) / "calendars";
-  const char* home = std::getenv("HOME");
-  return std::filesystem::path(home != nullptr ? home : "") / ".local/share/calendars";
+namespace fs = std::filesystem;
+
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+enum class Kind { kOther, kDirectory, kRegular };
+
+// What `path` is once links are followed; a dangling or looping link, or an entry that vanished,
+// is "other" and is skipped like a socket or a FIFO.
+Kind kindAt(const fs::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return Kind::kOther;
+  if (S_ISDIR(st.st_mode)) return Kind::kDirectory;
+  if (S_ISREG(st.st_mode)) return Kind::kRegular;
+  return Kind::kOther;
 }
 
-long fileStoreAuthorization(const std::filesystem::path& root) {
-  std::error_code ec;
-  const bool exists = std::filesystem::exists(root, ec);
-  if (ec && ec != std::errc::no_such_file_or_directory) return kDenied;
-  if (!exists) return kFullAccess;  // an empty store
-  if (!std::filesystem::is_directory(root, ec)) return kDenied;
+Kind kindOf(const fs::path& dir, const dirent& entry) {
+  switch (entry.d_type) {
+    case DT_DIR:
+      return Kind::kDirectory;
+    case DT_REG:
+      return Kind::kRegular;
+    case DT_LNK:
+    case DT_UNKNOWN:
+      return kindAt(dir / entry.d_name);
+    default:
+      return Kind::kOther;
+  }
+}
+
+bool hidden(std::string_view name) { return name.empty() || name.front() == '.'; }
+
+bool icsName(std::string_view name) {
+  constexpr std::string_view kSuffix = ".ics";
+  return name.size() > kSuffix.size() && name.substr(name.size() - kSuffix.size()) == kSuffix;
+}
+
+struct Entry {
+  std::string name;
+  Kind kind;
+};
+
+// The visible directories and regular files of `dir`, ordered by the bytes of their names.
+std::vector<Entry> entriesOf(const fs::path& dir) {
+  std::vector<Entry> out;
+  DirHandle handle(::opendir(dir.c_str()));
+  if (!handle) return out;
+  while (const dirent* entry = ::readdir(handle.get())) {
+    if (hidden(entry->d_name)) continue;
+    const Kind kind = kindOf(dir, *entry);
+    if (kind != Kind::kOther) out.push_back({entry->d_name, kind});
+  }
+  // std::string compares as unsigned bytes, which is the order wanted here.
+  std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  return out;
+}
+
+// An account holds calendar directories and no calendar files of its own. Stops at the first
+// *.ics file, which in a calendar directory is almost always the first entry read.
+bool isAccount(const fs::path& dir) {
+  DirHandle handle(::opendir(dir.c_str()));
+  if (!handle) return false;
+  bool subdirectory = false;
+  while (const dirent* entry = ::readdir(handle.get())) {
+    if (hidden(entry->d_name)) continue;
+    const bool ics = icsName(entry->d_name);
+    if (!ics && subdirectory) continue;  // only an *.ics file could still change the answer
+    const Kind kind = kindOf(dir, *entry);
+    if (ics && kind == Kind::kRegular) return false;
+    if (kind == Kind::kDirectory) subdirectory = true;
+  }
+  return subdirectory;
+}
+
+// Opens `path` only when it is a regular file. The check comes before the open so that a FIFO of
+// that name is never opened, and again on the descriptor in case the entry changed in between.
+Fd openRegular(const fs::path& path) {
+  if (kindAt(path) != Kind::kRegular) return {};
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  struct stat st {};
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return fd;
+}
+
+// Reads a file's lines one by one, without their line ends.
+class LineReader {
+ public:
+  explicit LineReader(Fd fd) : fd_(std::move(fd)) {}
+
+  std::optional<std::string> next() {
+    for (;;) {
+      const size_t newline = buffer_.find('\n', start_);
+      if (newline != std::string::npos) {
+        std::string line = buffer_.substr(start_, newline - start_);
+        start_ = newline + 1;
+        return stripCr(std::move(line));
+      }
+      if (!fill()) {
+        if (start_ >= buffer_.size()) return std::nullopt;
+        std::string line = buffer_.substr(start_);
+        start_ = buffer_.size();
+        return stripCr(std::move(line));
+      }
+    }
+  }
+
+ private:
+  static std::string stripCr(std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  }
+
+  bool fill() {
+    if (!fd_ || eof_) return false;
+    buffer_.erase(0, start_);
+    start_ = 0;
+    char chunk[16384];
+    for (;;) {
+      const ssize_t n = ::read(fd_.get(), chunk, sizeof chunk);
+      if (n > 0) {
+        buffer_.append(chunk, static_cast<size_t>(n));
+        return true;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      eof_ = true;
+      return false;
+    }
+  }
+
+  Fd fd_;
+  std::string buffer_;
+  size_t start_ = 0;
+  bool eof_ = false;
+};
+
+std::optional<std::string> firstLine(const fs::path& path) {
+  Fd fd = openRegular(path);
+  if (!fd) return std::nullopt;
+  return LineReader(std::move(fd)).next();
+}
+
+// The first line of the directory's `displayname`, when there is one and it is not empty.
+std::optional<std::string> displayName(const fs::path& dir) {
+  std::optional<std::string> line = firstLine(dir / "displayname");
+  if (!line || line->empty()) return std::nullopt;
+  return line;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "#RRGGBB" or "#RRGGBBAA" between blanks; anything else is no colour.
+std::optional<SrgbComponents> parseColor(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\r\n\f\v";
+  const size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return std::nullopt;
+  text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+  if ((text.size() != 7 && text.size() != 9) || text.front() != '#') return std::nullopt;
+  SrgbComponents components;
+  for (size_t i = 1; i < text.size(); i += 2) {
+    const int high = hexDigit(text[i]);
+    const int low = hexDigit(text[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    components.push_back((high * 16 + low) / 255.0);
+  }
+  if (components.size() == 3) components.push_back(1.0);
+  return components;
+}
+
+std::optional<SrgbComponents> colorFile(const fs::path& dir) {
+  const std::optional<std::string> line = firstLine(dir / "color");
+  if (!line) return std::nullopt;
+  return parseColor(*line);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+// Undoes the text escapes of iCalendar; an unknown escape is kept as written.
+std::string unescapeText(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      out.push_back(value[i]);
+      continue;
+    }
+    const char next = value[i + 1];
+    if (next == 'n' || next == 'N') {
+      out.push_back('\n');
+    } else if (next == '\\' || next == ';' || next == ',') {
+      out.push_back(next);
+    } else {
+      out.push_back('\\');
+      out.push_back(next);
+    }
+    ++i;
+  }
+  return out;
+}
+
+struct ContentLine {
+  std::string_view name;
+  std::string_view value;
+};
+
+// Splits "NAME;PARAM=...:VALUE"; a ':' inside a quoted parameter value does not end the name part.
+std::optional<ContentLine> splitContentLine(std::string_view line) {
+  const size_t nameEnd = line.find_first_of(";:");
+  if (nameEnd == std::string_view::npos) return std::nullopt;
+  bool quoted = false;
+  for (size_t i = nameEnd; i < line.size(); ++i) {
+    if (line[i] == '"') quoted = !quoted;
+    if (line[i] == ':' && !quoted) return ContentLine{line.substr(0, nameEnd), line.substr(i + 1)};
+  }
+  return std::nullopt;
+}
+
+struct CalendarHeader {
+  std::optional<std::string> name;
+  std::optional<std::string> color;
+};
+
+// The calendar's own name and colour properties. Only the part before the first event is read:
+// exporters write calendar properties first, and the rest of the file is the search's business.
+CalendarHeader readHeader(const fs::path& file) {
+  CalendarHeader header;
+  LineReader reader(openRegular(file));
+  int depth = 0;
+  std::string logical;
+  bool haveLogical = false;
+  bool firstPhysical = true;
+
+  const auto settle = [&](std::string_view line) {  // false once the first event begins
+    const std::optional<ContentLine> content = splitContentLine(line);
+    if (!content) return true;
+    if (equalsIgnoringCase(content->name, "BEGIN")) {
+      if (equalsIgnoringCase(content->value, "VEVENT")) return false;
+      ++depth;
+    } else if (equalsIgnoringCase(content->name, "END")) {
+      --depth;
+    } else if (depth <= 1) {  // properties of VCALENDAR, not of a VTIMEZONE or other component
+      if (!header.name && equalsIgnoringCase(content->name, "X-WR-CALNAME")) {
+        header.name = unescapeText(content->value);
+      } else if (!header.color && equalsIgnoringCase(content->name, "X-APPLE-CALENDAR-COLOR")) {
+        header.color = unescapeText(content->value);
+      }
+    }
+    return true;
+  };
+
+  while (std::optional<std::string> physical = reader.next()) {
+    std::string_view line = *physical;
+    if (firstPhysical && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+    firstPhysical = false;
+    if (haveLogical && !line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+      logical.append(line.substr(1));  // a folded continuation
+      continue;
+    }
+    if (haveLogical && !settle(logical)) return header;
+    logical.assign(line);
+    haveLogical = true;
+  }
+  if (haveLogical) settle(logical);
+  return header;
+}
+
+// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when there is none.
+size_t utf8SequenceLength(std::string_view s) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
+  const uint8_t lead = byte(0);
+  if (lead < 0x80) return 1;
+  size_t need = 0;
+  uint8_t lo = 0x80;
+  uint8_t hi = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    need = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    need = 2;
+    if (lead == 0xE0) lo = 0xA0;  // no overlong forms
+    if (lead == 0xED) hi = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    need = 3;
+    if (lead == 0xF0) lo = 0x90;
+    if (lead == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (s.size() <= need) return 0;
+  for (size_t i = 1; i <= need; ++i) {
+    const uint8_t b = byte(i);
+    if (b < (i == 1 ? lo : 0x80) || b > (i == 1 ? hi : 0xBF)) return 0;
+  }
+  return need + 1;
+}
+
+// A path component as identifier text: '%', ',' and bytes outside valid UTF-8 as %XX, so that
+// identifiers are valid text, never contain the separator of the `events` list and stay unique.
+void appendIdentifierPart(std::string& out, std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto escape = [&](uint8_t b) {
+    out.push_back('%');
+    out.push_back(kHex[b >> 4]);
+    out.push_back(kHex[b & 0xF]);
+  };
+  size_t i = 0;
+  while (i < name.size()) {
+    const size_t n = utf8SequenceLength(name.substr(i));
+    if (n == 0 || name[i] == '%' || name[i] == ',') {
+      escape(static_cast<uint8_t>(name[i]));
+      ++i;
+    } else {
+      out.append(name.substr(i, n));
+      i += n;
+    }
+  }
+}
+
+std::string identifier(std::string_view account, std::string_view name) {
+  std::string out;
+  if (!account.empty()) {
+    appendIdentifierPart(out, account);
+    out.push_back('/');
+  }
+  appendIdentifierPart(out, name);
+  return out;
+}
+
+FileCalendar directoryCalendar(const fs::path& dir, std::string_view account,
+                               const std::string& name, const std::optional<Source>& source) {
+  FileCalendar c;
+  c.calendar.id = identifier(account, name);
+  c.calendar.title = displayName(dir).value_or(name);
+  c.calendar.source = source;
+  c.calendar.color = colorFile(dir);
+  c.path = dir;
+  return c;
+}
+
+FileCalendar fileCalendar(const fs::path& file, std::string_view account, const std::string& name,
+                          const std::optional<Source>& source) {
+  const CalendarHeader header = readHeader(file);
+  FileCalendar c;
+  c.calendar.id = identifier(account, name);
+  c.calendar.title = header.name && !header.name->empty()
+                         ? *header.name
+                         : name.substr(0, name.size() - std::string_view(".ics").size());
+  c.calendar.source = source;
+  if (header.color) c.calendar.color = parseColor(*header.color);
+  c.path = file;
+  c.singleFile = true;
+  return c;
+}
+
+// The home directory from the environment, or from the user database when HOME is not usable.
+std::optional<fs::path> homeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return fs::path(home);
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::string buffer(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+      found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+    return fs::path(found->pw_dir);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+fs::path fileStoreRoot() {
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return fs::path(xdg) / "calendars";
+  const std::optional<fs::path> home = homeDirectory();
+  // With no home at all there is no store; an empty path lists nothing.
+  if (!home) return {};
+  return *home / ".local/share/calendars";
+}
+
+long fileStoreAuthorization(const fs::path& root) {
+  struct stat st {};
+  if (root.empty()) return kFullAccess;
+  if (::stat(root.c_str(), &st) != 0) {
+    // Nothing there (or a file where a parent directory should be): an empty store.
+    return errno == ENOENT || errno == ENOTDIR ? kFullAccess : kDenied;
+  }
+  if (!S_ISDIR(st.st_mode)) return kDenied;
   return ::access(root.c_str(), R_OK | X_OK) == 0 ? kFullAccess : kDenied;
 }
 
-std::vector<FileCalendar> listFileCalendars(const std::filesystem::path&) { return {}; }
+std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
+  std::vector<FileCalendar> out;
+  if (root.empty()) return out;
+  for (const Entry& top : entriesOf(root)) {
+    const fs::path path = root / top.name;
+    if (top.kind == Kind::kRegular) {
+      if (icsName(top.name)) out.push_back(fileCalendar(path, {}, top.name, std::nullopt));
+      continue;
+    }
+    if (!isAccount(path)) {
+      out.push_back(directoryCalendar(path, {}, top.name, std::nullopt));
+      continue;
+    }
+    const Source source{displayName(path).value_or(top.name), 0};
+    for (const Entry& inner : entriesOf(path)) {
+      const fs::path innerPath = path / inner.name;
+      if (inner.kind == Kind::kDirectory) {
+        out.push_back(directoryCalendar(innerPath, top.name, inner.name, source));
+      } else if (icsName(inner.name)) {
+        out.push_back(fileCalendar(innerPath, top.name, inner.name, source));
+      }
+    }
+  }
+  return out;
+}
 
 }  // namespace velkor
