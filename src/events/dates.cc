@@ -1,8 +1,127 @@
 #include "events/dates.h"
 
-namespace velkor {
+#include <time.h>
 
-std::optional<Instant> localDay(std::string_view) { return std::nullopt; }
-std::string localStamp(Instant) { return {}; }
+#include <cstdint>
+#include <cstdio>
+#include <tuple>
+
+namespace velkor {
+namespace {
+
+// Years 1 to 999999 are read. The bound keeps every instant, time_t and tm_year far from
+// overflow; year 0 is refused because the Gregorian calendar counts from year 1.
+constexpr int64_t kMaxYear = 999999;
+
+struct CivilDay {
+  int64_t year;
+  int month;
+  int day;
+  auto operator<=>(const CivilDay&) const = default;
+};
+
+bool isLeap(int64_t y) { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
+
+int daysInMonth(int64_t y, int m) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
+}
+
+// Days from 1970-01-01 to the given proleptic Gregorian day (H. Hinnant's days_from_civil).
+int64_t daysFromCivil(const CivilDay& d) {
+  const int64_t y = d.month <= 2 ? d.year - 1 : d.year;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (d.month + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// "yyyy-MM-dd" with four or more year digits and two-digit month and day, naming a real day.
+std::optional<CivilDay> parseDayText(std::string_view text) {
+  size_t i = 0;
+  int64_t year = 0;
+  while (i < text.size() && isDigit(text[i])) {
+    year = year * 10 + (text[i] - '0');
+    if (year > kMaxYear) return std::nullopt;  // leading zeros never get here
+    ++i;
+  }
+  if (i < 4 || year < 1) return std::nullopt;
+  const std::string_view rest = text.substr(i);
+  if (rest.size() != 6 || rest[0] != '-' || rest[3] != '-' || !isDigit(rest[1]) ||
+      !isDigit(rest[2]) || !isDigit(rest[4]) || !isDigit(rest[5])) {
+    return std::nullopt;
+  }
+  const int month = (rest[1] - '0') * 10 + (rest[2] - '0');
+  const int day = (rest[4] - '0') * 10 + (rest[5] - '0');
+  if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return std::nullopt;
+  return CivilDay{year, month, day};
+}
+
+std::optional<CivilDay> localDate(time_t t) {
+  struct tm fields {};
+  if (localtime_r(&t, &fields) == nullptr) return std::nullopt;
+  return CivilDay{int64_t{fields.tm_year} + 1900, fields.tm_mon + 1, fields.tm_mday};
+}
+
+}  // namespace
+
+std::optional<Instant> localDay(std::string_view text) {
+  const std::optional<CivilDay> day = parseDayText(text);
+  if (!day) return std::nullopt;
+  tzset();  // localtime_r alone need not notice a changed TZ
+
+  // Every offset the zone database has ever used lies within a day of UTC, so local midnight of
+  // the day lies within this span around UTC midnight. Walk it on a coarse grid to the first
+  // point of the day or later, then narrow down to the second in the grid step before it. The
+  // local date is not monotonic when clocks go back over midnight, so a plain bisection over the
+  // whole span could land on the second midnight.
+  constexpr time_t kSpan = 30 * 3600;
+  constexpr time_t kStep = 15 * 60;
+  const time_t utcMidnight = static_cast<time_t>(daysFromCivil(*day) * 86400);
+  time_t before = utcMidnight - kSpan;
+  const std::optional<CivilDay> first = localDate(before);
+  if (!first || *first >= *day) return std::nullopt;
+  std::optional<time_t> after;
+  for (time_t t = before + kStep; t <= utcMidnight + kSpan; t += kStep) {
+    const std::optional<CivilDay> date = localDate(t);
+    if (!date) return std::nullopt;
+    if (*date >= *day) {
+      after = t;
+      break;
+    }
+    before = t;
+  }
+  if (!after) return std::nullopt;
+  // Invariant: the local date at `before` precedes the day, at `*after` it does not.
+  time_t lo = before;
+  time_t hi = *after;
+  while (hi - lo > 1) {
+    const time_t mid = lo + (hi - lo) / 2;
+    const std::optional<CivilDay> date = localDate(mid);
+    if (!date) return std::nullopt;
+    (*date >= *day ? hi : lo) = mid;
+  }
+  // When the clock jumps from the day before straight past this day, the day never happens here.
+  if (localDate(hi) != day) return std::nullopt;
+  return Instant(std::chrono::seconds(hi));
+}
+
+std::string localStamp(Instant instant) {
+  // Floor, not truncation: an instant before 1970 must not be carried into the next second.
+  const time_t t = static_cast<time_t>(
+      std::chrono::floor<std::chrono::seconds>(instant.time_since_epoch()).count());
+  tzset();
+  struct tm f {};
+  // Instants in milliseconds reach about 292 million years, well inside what struct tm holds.
+  if (localtime_r(&t, &f) == nullptr) return std::string();
+  const long long year = static_cast<long long>(f.tm_year) + 1900;
+  char text[48];
+  std::snprintf(text, sizeof text, "%s%04lld-%02d-%02dT%02d:%02d", year < 0 ? "-" : "",
+                year < 0 ? -year : year, f.tm_mon + 1, f.tm_mday, f.tm_hour, f.tm_min);
+  return text;
+}
 
 }  // namespace velkor

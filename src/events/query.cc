@@ -1,9 +1,74 @@
 #include "events/query.h"
 
-namespace velkor {
+#include <memory>
+#include <unordered_set>
 
-ExitStatus runEvents(const std::vector<std::string>&, const Platform&, Io io) {
-  return usageError(io.err, kEventsUsage);
+#include "calendars/list.h"
+#include "events/dates.h"
+#include "events/event_sort.h"
+#include "output/json.h"
+#include "store/access.h"
+#include "store/text_order.h"
+
+namespace velkor {
+namespace {
+
+// The pieces of the ID list between commas, empty ones dropped, each as its text-order key so that
+// canonically equivalent identifiers meet in the set.
+std::unordered_set<std::string> wantedIdentifiers(std::string_view list) {
+  std::unordered_set<std::string> wanted;
+  size_t begin = 0;
+  while (begin <= list.size()) {
+    size_t end = list.find(',', begin);
+    if (end == std::string_view::npos) end = list.size();
+    if (end > begin) wanted.insert(textKey(list.substr(begin, end - begin)));
+    begin = end + 1;
+  }
+  return wanted;
+}
+
+EventOut toEventOut(const Event& e) {
+  std::optional<std::string> location;
+  if (e.location && !e.location->empty()) location = e.location;
+  return EventOut(e.calendarId, e.title.value_or(std::string()), localStamp(e.start),
+                  localStamp(e.end), e.allDay, std::move(location));
+}
+
+}  // namespace
+
+ExitStatus runEvents(const std::vector<std::string>& args, const Platform& platform, Io io) {
+  // Every word is checked before the gate: a broken command line is a usage error whatever the
+  // access.
+  if (args.size() != 4) return usageError(io.err, kEventsUsage);
+  const std::optional<Instant> from = localDay(args[1]);
+  if (!from) return usageError(io.err, kEventsUsage);
+  const std::optional<Instant> to = localDay(args[2]);
+  if (!to) return usageError(io.err, kEventsUsage);
+  if (!(*from < *to)) return usageError(io.err, kEventsUsage);
+
+  if (requireAccess(platform, io.out) == Gate::kRefused) return kNoAccess;
+  const std::unique_ptr<Store> store = openStore(platform);
+  const std::unordered_set<std::string> wanted = wantedIdentifiers(args[3]);
+  const std::vector<Calendar> calendars = eventCalendars(*store, platform);
+
+  std::vector<Calendar> selected;
+  if (!wanted.empty()) {
+    for (const Calendar& c : calendars) {
+      if (wanted.contains(textKey(c.id))) selected.push_back(c);
+    }
+  }
+  if (selected.empty()) {
+    emit(io.out, std::vector<EventOut>{});
+    return kResult;
+  }
+
+  const std::vector<Event> found = store->events(*from, *to, selected);
+  std::vector<EventOut> records;
+  records.reserve(found.size());
+  for (const Event& e : found) records.push_back(toEventOut(e));
+  sortEvents(records);
+  emit(io.out, records);
+  return kResult;
 }
 
 }  // namespace velkor
