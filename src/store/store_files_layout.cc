@@ -397,15 +397,14 @@ FileCalendar directoryCalendar(const fs::path& dir, std::string_view account,
   return c;
 }
 
-FileCalendar fileCalendar(const fs::path& file, std::string_view account, const std::string& name,
-                          const std::optional<Source>& source) {
+// A calendar file directly under the root; it has no account.
+FileCalendar fileCalendar(const fs::path& file, const std::string& name) {
   const CalendarHeader header = readHeader(file);
   FileCalendar c;
-  c.calendar.id = identifier(account, name);
+  c.calendar.id = identifier({}, name);
   c.calendar.title = header.name && !header.name->empty()
                          ? *header.name
                          : name.substr(0, name.size() - std::string_view(".ics").size());
-  c.calendar.source = source;
   if (header.color) c.calendar.color = parseColor(*header.color);
   c.path = file;
   c.singleFile = true;
@@ -455,20 +454,19 @@ std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
   for (const Entry& top : entriesOf(root)) {
     const fs::path path = root / top.name;
     if (top.kind == Kind::kRegular) {
-      if (icsName(top.name)) out.push_back(fileCalendar(path, {}, top.name, std::nullopt));
+      if (icsName(top.name)) out.push_back(fileCalendar(path, top.name));
       continue;
     }
     if (!isAccount(path)) {
       out.push_back(directoryCalendar(path, {}, top.name, std::nullopt));
       continue;
     }
+    // An account has no *.ics file of its own (else it would be a calendar), so only its
+    // directories are calendars.
     const Source source{displayName(path).value_or(top.name), 0};
     for (const Entry& inner : entriesOf(path)) {
-      const fs::path innerPath = path / inner.name;
       if (inner.kind == Kind::kDirectory) {
-        out.push_back(directoryCalendar(innerPath, top.name, inner.name, source));
-      } else if (icsName(inner.name)) {
-        out.push_back(fileCalendar(innerPath, top.name, inner.name, source));
+        out.push_back(directoryCalendar(path / inner.name, top.name, inner.name, source));
       }
     }
   }
