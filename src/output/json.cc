@@ -2,42 +2,12 @@
 
 #include <cstdint>
 
+#include "output/utf8.h"
+
 namespace velkor {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// Length of the well-formed UTF-8 sequence at the start of `s`, or the length of its maximal
-// ill-formed subpart negated (at least 1), following the Unicode "maximal subpart" practice.
-int sequenceLength(std::string_view s) {
-  const auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
-  const uint8_t lead = byte(0);
-  if (lead < 0x80) return 1;
-  int need;
-  uint8_t lo = 0x80;
-  uint8_t hi = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    need = 1;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    need = 2;
-    if (lead == 0xE0) lo = 0xA0;
-    if (lead == 0xED) hi = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    need = 3;
-    if (lead == 0xF0) lo = 0x90;
-    if (lead == 0xF4) hi = 0x8F;
-  } else {
-    return -1;
-  }
-  for (int i = 1; i <= need; ++i) {
-    if (static_cast<size_t>(i) >= s.size()) return -i;
-    const uint8_t b = byte(static_cast<size_t>(i));
-    const uint8_t min = i == 1 ? lo : 0x80;
-    const uint8_t max = i == 1 ? hi : 0xBF;
-    if (b < min || b > max) return -i;
-  }
-  return need + 1;
-}
 
 void appendMember(std::string& out, std::string_view key, std::string_view value) {
   out.push_back('"');
@@ -66,7 +36,7 @@ void appendJsonString(std::string& out, std::string_view text) {
   while (i < text.size()) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
-      const int n = sequenceLength(text.substr(i));
+      const int n = utf8SequenceLength(text.substr(i));
       if (n > 0) {
         out.append(text.substr(i, static_cast<size_t>(n)));
         i += static_cast<size_t>(n);
