@@ -1,0 +1,594 @@
+#include "store/ics_events.h"
+
+#include <libical/ical.h>
+#include <libical/icaltz-util.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "store/ics_scan.h"
+
+namespace velkor {
+namespace {
+
+using Seconds = std::int64_t;
+constexpr Seconds kDay = 86400;
+
+// A rule yields at most this many occurrences per query, counted from where its expansion starts:
+// more than an every-minute rule gives in two months, and FREQ=SECONDLY without an end still
+// finishes in a fraction of a second.
+constexpr int kMaxPerRule = 100000;
+
+struct ComponentFree {
+  void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using ComponentPtr = std::unique_ptr<icalcomponent, ComponentFree>;
+struct ZoneFree {
+  void operator()(icaltimezone* z) const { icaltimezone_free(z, 1); }
+};
+using ZonePtr = std::unique_ptr<icaltimezone, ZoneFree>;
+struct IteratorFree {
+  void operator()(icalrecur_iterator* i) const { icalrecur_iterator_free(i); }
+};
+using IteratorPtr = std::unique_ptr<icalrecur_iterator, IteratorFree>;
+struct BufferFree {
+  void operator()(char* p) const { icalmemory_free_buffer(p); }
+};
+
+// A libical zone made from a VTIMEZONE component, which it then owns; none when it is unusable.
+ZonePtr zoneFrom(icalcomponent* vtimezone) {
+  if (vtimezone == nullptr) return nullptr;
+  ZonePtr zone(icaltimezone_new());
+  if (!zone || !icaltimezone_set_component(zone.get(), vtimezone)) {
+    icalcomponent_free(vtimezone);
+    return nullptr;
+  }
+  return zone;
+}
+
+// Zone names as the zone database spells them; anything else (a path, "..") is never looked up.
+bool plausibleZoneName(std::string_view name) {
+  if (name.empty() || name.size() > 200 || name.front() == '/') return false;
+  for (char c : name) {
+    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                    c == '_' || c == '-' || c == '+' || c == '/';
+    if (!ok) return false;
+  }
+  return name.find("..") == std::string_view::npos;
+}
+
+}  // namespace
+
+struct ZoneCache::Impl {
+  std::unordered_map<std::string, ZonePtr> defined;  // by the VTIMEZONE's text
+  std::unordered_map<std::string, ZonePtr> system;   // by zone name
+
+  icaltimezone* fromDefinition(icalcomponent* vtimezone) {
+    const std::unique_ptr<char, BufferFree> text(icalcomponent_as_ical_string_r(vtimezone));
+    if (!text) return nullptr;
+    auto [it, added] = defined.try_emplace(text.get());
+    if (added) it->second = zoneFrom(icalcomponent_new_clone(vtimezone));
+    return it->second.get();
+  }
+
+  icaltimezone* fromSystem(const std::string& name) {
+    auto [it, added] = system.try_emplace(name);
+    if (added && plausibleZoneName(name)) {
+      // Only a regular file is handed to libical: a FIFO under the zone directory must not block.
+      const char* dir = icaltzutil_get_zone_directory();
+      const std::string path = std::string(dir != nullptr ? dir : "") + "/" + name;
+      struct stat st {};
+      if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        it->second = zoneFrom(icaltzutil_fetch_timezone(name.c_str()));
+      }
+    }
+    return it->second.get();
+  }
+};
+
+ZoneCache::ZoneCache() : impl_(std::make_unique<Impl>()) {}
+ZoneCache::~ZoneCache() = default;
+
+void quietLibical() {
+  icalerror_set_errors_are_fatal(0);
+  // First uses of these set up libical's shared tables; done here, before any reading thread.
+  icaltimezone_get_utc_timezone();
+  icaltzutil_get_zone_directory();
+  static constexpr const char* kWarmZone =
+      "BEGIN:VTIMEZONE\r\nTZID:warm\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+      "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
+  if (ZonePtr zone = zoneFrom(icalparser_parse_string(kWarmZone))) {
+    icaltimetype t = icaltime_from_string("20260101T000000");
+    icaltimezone_convert_time(&t, zone.get(), icaltimezone_get_utc_timezone());
+  }
+}
+
+namespace {
+
+// How a DATE-TIME reads: in UTC, through a zone, or (neither) as local wall time.
+struct Frame {
+  icaltimezone* zone = nullptr;
+  bool utc = false;
+};
+
+Seconds utcSeconds(const icaltimetype& t) {
+  return daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) *
+             kDay +
+         t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+// Local wall time in the process's zone. Times in a gap or an overlap of the local clock get what
+// mktime with tm_isdst = -1 chooses (glibc: the offset in force before the change for a gap, and
+// the first of the two readings for an overlap).
+std::optional<Seconds> localSeconds(const icaltimetype& t, bool midnight) {
+  std::tm tm{};
+  tm.tm_year = t.year - 1900;
+  tm.tm_mon = t.month - 1;
+  tm.tm_mday = t.day;
+  if (!midnight) {
+    tm.tm_hour = t.hour;
+    tm.tm_min = t.minute;
+    tm.tm_sec = t.second;
+  }
+  tm.tm_isdst = -1;
+  const std::time_t s = std::mktime(&tm);
+  if (s == static_cast<std::time_t>(-1)) return std::nullopt;
+  return static_cast<Seconds>(s);
+}
+
+std::optional<Seconds> secondsOf(icaltimetype wall, const Frame& frame, bool date) {
+  if (date || wall.is_date) return localSeconds(wall, true);
+  if (frame.utc) return utcSeconds(wall);
+  if (frame.zone != nullptr) {
+    wall.zone = nullptr;
+    icaltimezone_convert_time(&wall, frame.zone, icaltimezone_get_utc_timezone());
+    return utcSeconds(wall);
+  }
+  return localSeconds(wall, false);
+}
+
+// The wall time of instant `s` in `frame`, as a recurrence iterator started there expects it.
+icaltimetype wallAt(Seconds s, const Frame& frame, bool date) {
+  icaltimezone* utc = icaltimezone_get_utc_timezone();
+  icaltimetype t;
+  if (date || (!frame.utc && frame.zone == nullptr)) {
+    const std::time_t ts = static_cast<std::time_t>(s);
+    std::tm tm{};
+    localtime_r(&ts, &tm);
+    t = icaltime_null_time();
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    if (date) {
+      t.is_date = 1;
+    } else {
+      t.hour = tm.tm_hour;
+      t.minute = tm.tm_min;
+      t.second = tm.tm_sec;
+    }
+    return t;
+  }
+  t = icaltime_from_timet_with_zone(static_cast<std::time_t>(s), 0, utc);
+  if (frame.zone != nullptr) {
+    t.zone = nullptr;
+    icaltimezone_convert_time(&t, utc, frame.zone);
+    t.zone = frame.zone;
+  }
+  return t;
+}
+
+// How long each occurrence of an event lasts.
+struct Length {
+  int days = 1;  // all-day events: whole days, at least one
+  enum Kind { kZero, kExact, kNominal } kind = kZero;
+  Seconds exact = 0;           // from DTEND: the instants' difference
+  int nominalDays = 0;         // from DURATION: days on the wall clock ...
+  Seconds nominalSeconds = 0;  // ... then exact seconds
+};
+
+Seconds longest(const Length& len, bool allDay) {
+  if (allDay) return static_cast<Seconds>(len.days) * kDay;
+  if (len.kind == Length::kExact) return len.exact;
+  if (len.kind == Length::kNominal)
+    return std::abs(static_cast<Seconds>(len.nominalDays)) * kDay + std::abs(len.nominalSeconds);
+  return 0;
+}
+
+struct Span {
+  Seconds start = 0;
+  Seconds end = 0;
+};
+
+std::optional<Span> spanAt(icaltimetype wall, const Frame& frame, bool allDay, const Length& len) {
+  wall.zone = nullptr;
+  if (allDay) {
+    wall.is_date = 1;
+    const auto start = localSeconds(wall, true);
+    icaltime_adjust(&wall, len.days, 0, 0, 0);
+    const auto end = localSeconds(wall, true);
+    if (!start || !end) return std::nullopt;
+    return Span{*start, std::max(*start, *end)};
+  }
+  const auto start = secondsOf(wall, frame, false);
+  if (!start) return std::nullopt;
+  Seconds end = *start;
+  if (len.kind == Length::kExact) {
+    end = *start + len.exact;
+  } else if (len.kind == Length::kNominal) {
+    icaltime_adjust(&wall, len.nominalDays, 0, 0, 0);
+    const auto moved = secondsOf(wall, frame, false);
+    if (!moved) return std::nullopt;
+    end = *moved + len.nominalSeconds;
+  }
+  return Span{*start, std::max(*start, end)};
+}
+
+// What one file knows about zones: its own VTIMEZONE components, and the names already resolved.
+struct FileZones {
+  ZoneCache::Impl& cache;
+  std::vector<std::pair<std::string_view, icalcomponent*>> definitions;
+  std::vector<std::pair<std::string, Frame>> resolved;
+
+  Frame frameOf(icalproperty* prop, const icaltimetype& t) {
+    if (icaltime_is_utc(t)) return Frame{nullptr, true};
+    icalparameter* param = icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
+    const char* tzid = param != nullptr ? icalparameter_get_tzid(param) : nullptr;
+    if (tzid == nullptr) return Frame{};
+    for (const auto& [name, frame] : resolved) {
+      if (name == tzid) return frame;
+    }
+    icaltimezone* zone = nullptr;
+    for (const auto& [name, component] : definitions) {
+      if (name == tzid) {
+        zone = cache.fromDefinition(component);
+        break;
+      }
+    }
+    // Without a usable definition in the file the name is looked up in the zone database; an
+    // unknown name leaves the time floating.
+    if (zone == nullptr) zone = cache.fromSystem(tzid);
+    resolved.emplace_back(tzid, Frame{zone, false});
+    return resolved.back().second;
+  }
+};
+
+struct Timing {
+  icaltimetype wall{};  // DTSTART as written, without zone
+  Frame frame;
+  bool allDay = false;
+  Length length;
+  Seconds start = 0;
+};
+
+bool usable(const icaltimetype& t) {
+  return !icaltime_is_null_time(t) && icaltime_is_valid_time(t);
+}
+
+std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
+  icalproperty* startProp = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+  if (startProp == nullptr) return std::nullopt;
+  const icaltimetype start = icalproperty_get_dtstart(startProp);
+  if (!usable(start)) return std::nullopt;
+  Timing t;
+  t.allDay = start.is_date != 0;
+  if (!t.allDay) t.frame = zones.frameOf(startProp, start);
+  t.wall = start;
+  t.wall.zone = nullptr;
+  const auto startSeconds = secondsOf(t.wall, t.frame, t.allDay);
+  if (!startSeconds) return std::nullopt;
+  t.start = *startSeconds;
+
+  icalproperty* endProp = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
+  const icaltimetype end =
+      endProp != nullptr ? icalproperty_get_dtend(endProp) : icaltime_null_time();
+  icalproperty* durationProp = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
+  if (usable(end)) {
+    if (t.allDay) {
+      t.length.days = static_cast<int>(
+          std::max<Seconds>(1, daysFromCivil(end.year, end.month, end.day) -
+                                   daysFromCivil(start.year, start.month, start.day)));
+    } else {
+      const Frame endFrame = end.is_date ? Frame{} : zones.frameOf(endProp, end);
+      if (const auto endSeconds = secondsOf(end, endFrame, end.is_date != 0)) {
+        t.length.kind = Length::kExact;
+        t.length.exact = std::max<Seconds>(0, *endSeconds - t.start);
+      }
+    }
+  } else if (durationProp != nullptr) {
+    const icaldurationtype d = icalproperty_get_duration(durationProp);
+    const int sign = d.is_neg ? -1 : 1;
+    const int days = static_cast<int>(d.weeks * 7 + d.days);
+    const Seconds seconds = static_cast<Seconds>(d.hours) * 3600 + d.minutes * 60 + d.seconds;
+    if (t.allDay) {
+      // Whole days; a part day counts as one more.
+      t.length.days = std::max(1, sign * (days + static_cast<int>((seconds + kDay - 1) / kDay)));
+    } else {
+      t.length.kind = Length::kNominal;
+      t.length.nominalDays = sign * days;
+      t.length.nominalSeconds = sign * seconds;
+    }
+  }
+  return t;
+}
+
+// Occurrences taken out of a recurrence set, by instant, or by date when given as a DATE (or when
+// the event is all-day).
+struct Exclusions {
+  std::unordered_set<Seconds> instants;
+  std::unordered_set<Seconds> days;
+
+  void add(icalproperty* prop, const icaltimetype& t, bool allDay, FileZones& zones) {
+    if (!usable(t)) return;
+    if (t.is_date || allDay) {
+      days.insert(daysFromCivil(t.year, t.month, t.day));
+    } else if (const auto s = secondsOf(t, zones.frameOf(prop, t), false)) {
+      instants.insert(*s);
+    }
+  }
+  bool contains(const icaltimetype& wall, Seconds start) const {
+    if (!days.empty() && days.count(daysFromCivil(wall.year, wall.month, wall.day)) != 0)
+      return true;
+    return instants.count(start) != 0;
+  }
+};
+
+struct Occurrence {
+  Span span;
+  bool allDay = false;
+  icalcomponent* source = nullptr;  // the VEVENT whose title and location it carries
+};
+
+struct Unit {
+  icalcomponent* master = nullptr;
+  std::vector<icalcomponent*> overrides;
+};
+
+class FileSearch {
+ public:
+  FileSearch(const IcsQuery& query, FileZones& zones)
+      : query_(query),
+        zones_(zones),
+        windowStart_(
+            std::chrono::duration_cast<std::chrono::seconds>(query.start.time_since_epoch())
+                .count()),
+        windowEnd_(std::chrono::duration_cast<std::chrono::seconds>(query.end.time_since_epoch())
+                       .count()) {}
+
+  std::vector<Occurrence> occurrences(const Unit& unit) {
+    std::vector<Occurrence> found;
+    std::vector<std::pair<icalcomponent*, Timing>> overrides;
+    for (icalcomponent* o : unit.overrides) {
+      if (auto t = timingOf(o, zones_)) overrides.emplace_back(o, *t);
+    }
+    if (unit.master != nullptr) {
+      if (const auto timing = timingOf(unit.master, zones_)) {
+        expand(unit.master, *timing, overrides, found);
+      }
+    }
+    for (const auto& [component, timing] : overrides) {
+      if (const auto span = spanAt(timing.wall, timing.frame, timing.allDay, timing.length)) {
+        if (inWindow(*span)) found.push_back(Occurrence{*span, timing.allDay, component});
+      }
+    }
+    std::stable_sort(found.begin(), found.end(), [](const Occurrence& a, const Occurrence& b) {
+      return a.span.start < b.span.start;
+    });
+    return found;
+  }
+
+ private:
+  bool inWindow(const Span& s) const {
+    if (s.start == s.end) return s.start >= windowStart_ && s.start < windowEnd_;
+    return s.start < windowEnd_ && s.end > windowStart_;
+  }
+
+  void expand(icalcomponent* master, const Timing& timing,
+              const std::vector<std::pair<icalcomponent*, Timing>>& overrides,
+              std::vector<Occurrence>& found) {
+    Exclusions excluded;
+    for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_EXDATE_PROPERTY);
+         p != nullptr; p = icalcomponent_get_next_property(master, ICAL_EXDATE_PROPERTY)) {
+      excluded.add(p, icalproperty_get_exdate(p), timing.allDay, zones_);
+    }
+    for (const auto& [component, unused] : overrides) {
+      icalproperty* p = icalcomponent_get_first_property(component, ICAL_RECURRENCEID_PROPERTY);
+      excluded.add(p, icalproperty_get_recurrenceid(p), timing.allDay, zones_);
+    }
+
+    const std::size_t first = found.size();
+    auto consider = [&](const icaltimetype& wall, const Span& span) {
+      if (!excluded.contains(wall, span.start) && inWindow(span)) {
+        found.push_back(Occurrence{span, timing.allDay, master});
+      }
+    };
+    if (const auto span = spanAt(timing.wall, timing.frame, timing.allDay, timing.length)) {
+      consider(timing.wall, *span);
+    }
+    for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_RRULE_PROPERTY);
+         p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RRULE_PROPERTY)) {
+      expandRule(icalproperty_get_rrule(p), timing, consider);
+    }
+    for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_RDATE_PROPERTY);
+         p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RDATE_PROPERTY)) {
+      const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
+      if (usable(rdate.period.start)) {
+        // A period gives its instance its own length.
+        const icaltimetype s = rdate.period.start;
+        const auto start = secondsOf(s, zones_.frameOf(p, s), false);
+        if (!start) continue;
+        Seconds end = *start;
+        if (usable(rdate.period.end)) {
+          const auto e = secondsOf(rdate.period.end, zones_.frameOf(p, rdate.period.end), false);
+          if (!e) continue;
+          end = *e;
+        } else {
+          end = *start + icaldurationtype_as_int(rdate.period.duration);
+        }
+        consider(s, Span{*start, std::max(*start, end)});
+        continue;
+      }
+      icaltimetype t = rdate.time;
+      if (!usable(t)) continue;
+      Frame frame;
+      if (timing.allDay) {
+        t.is_date = 1;
+      } else if (t.is_date) {
+        // A date in a timed event's set: its midnight on the event's clock.
+        t.is_date = 0;
+        frame = timing.frame;
+      } else {
+        frame = zones_.frameOf(p, t);
+      }
+      if (const auto span = spanAt(t, frame, timing.allDay, timing.length)) consider(t, *span);
+    }
+    // The same instant reached twice (DTSTART, a rule, an RDATE) is one occurrence.
+    std::stable_sort(
+        found.begin() + static_cast<std::ptrdiff_t>(first), found.end(),
+        [](const Occurrence& a, const Occurrence& b) { return a.span.start < b.span.start; });
+    found.erase(std::unique(found.begin() + static_cast<std::ptrdiff_t>(first), found.end(),
+                            [](const Occurrence& a, const Occurrence& b) {
+                              return a.span.start == b.span.start;
+                            }),
+                found.end());
+  }
+
+  template <typename Consider>
+  void expandRule(const icalrecurrencetype& rule, const Timing& timing, Consider& consider) {
+    if (rule.freq == ICAL_NO_RECURRENCE) return;
+    icaltimetype dtstart = timing.wall;
+    if (!timing.allDay) {
+      dtstart.zone = timing.frame.utc ? icaltimezone_get_utc_timezone() : timing.frame.zone;
+    }
+    IteratorPtr it(icalrecur_iterator_new(rule, dtstart));
+    if (!it) return;
+    if (query_.expandNearWindow && rule.count == 0) {
+      // Occurrences starting before this cannot reach the window; two days more for the clock
+      // changes between wall time and instants.
+      const Seconds from = windowStart_ - longest(timing.length, timing.allDay) - 2 * kDay;
+      if (from > timing.start) {
+        icaltimetype at = wallAt(from, timing.frame, timing.allDay);
+        at.zone = dtstart.zone;
+        if (!icalrecur_iterator_set_start(it.get(), at)) {
+          it.reset(icalrecur_iterator_new(rule, dtstart));
+          if (!it) return;
+        }
+      }
+    }
+    for (int n = 0; n < kMaxPerRule; ++n) {
+      icaltimetype wall = icalrecur_iterator_next(it.get());
+      if (icaltime_is_null_time(wall)) break;
+      wall.zone = nullptr;
+      const auto span = spanAt(wall, timing.frame, timing.allDay, timing.length);
+      if (!span) continue;
+      if (span->start >= windowEnd_) break;
+      consider(wall, *span);
+    }
+  }
+
+  const IcsQuery& query_;
+  FileZones& zones_;
+  Seconds windowStart_;
+  Seconds windowEnd_;
+};
+
+void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events,
+             std::vector<std::pair<std::string_view, icalcomponent*>>& definitions) {
+  switch (icalcomponent_isa(c)) {
+    case ICAL_VEVENT_COMPONENT:
+      events.push_back(c);
+      return;
+    case ICAL_VTIMEZONE_COMPONENT:
+      if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY)) {
+        if (const char* tzid = icalproperty_get_tzid(p)) definitions.emplace_back(tzid, c);
+      }
+      return;
+    case ICAL_VCALENDAR_COMPONENT:
+    case ICAL_XROOT_COMPONENT:
+      if (depth > 1) return;
+      for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT);
+           child != nullptr; child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT)) {
+        collect(child, depth + 1, events, definitions);
+      }
+      return;
+    default:
+      return;
+  }
+}
+
+std::optional<std::string> textOf(icalcomponent* c, icalproperty_kind kind) {
+  icalproperty* p = icalcomponent_get_first_property(c, kind);
+  if (p == nullptr) return std::nullopt;
+  const char* text =
+      kind == ICAL_SUMMARY_PROPERTY ? icalproperty_get_summary(p) : icalproperty_get_location(p);
+  if (text == nullptr) return std::nullopt;
+  return std::string(text);
+}
+
+// Masters (no RECURRENCE-ID) in file order, each with the overrides of its UID wherever they stand;
+// an override without a master is a unit of its own, where it stands.
+std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
+  std::unordered_map<std::string_view, std::size_t> masterOf;  // UID -> index into events
+  std::vector<bool> isOverride(events.size());
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    isOverride[i] =
+        icalcomponent_get_first_property(events[i], ICAL_RECURRENCEID_PROPERTY) != nullptr;
+    const char* uid = icalcomponent_get_uid(events[i]);
+    if (!isOverride[i] && uid != nullptr) masterOf.try_emplace(uid, i);
+  }
+  std::vector<Unit> units;
+  std::unordered_map<std::size_t, std::size_t> unitOfMaster;
+  std::vector<std::pair<std::size_t, icalcomponent*>> attached;  // (master index, override)
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const char* uid = icalcomponent_get_uid(events[i]);
+    if (isOverride[i]) {
+      const auto m = uid != nullptr ? masterOf.find(uid) : masterOf.end();
+      if (m != masterOf.end()) {
+        attached.emplace_back(m->second, events[i]);
+      } else {
+        units.push_back(Unit{nullptr, {events[i]}});
+      }
+    } else {
+      unitOfMaster.emplace(i, units.size());
+      units.push_back(Unit{events[i], {}});
+    }
+  }
+  for (const auto& [master, component] : attached) {
+    units[unitOfMaster.at(master)].overrides.push_back(component);
+  }
+  return units;
+}
+
+}  // namespace
+
+void appendIcsEvents(const std::string& text, const std::string& calendarId, const IcsQuery& query,
+                     ZoneCache& zones, std::vector<Event>& out) {
+  if (out.size() >= query.maxEvents) return;
+  const ComponentPtr root(icalparser_parse_string(text.c_str()));
+  if (!root) return;
+  std::vector<icalcomponent*> events;
+  FileZones fileZones{zones.impl(), {}, {}};
+  collect(root.get(), 0, events, fileZones.definitions);
+  FileSearch search(query, fileZones);
+  for (const Unit& unit : unitsOf(events)) {
+    for (const Occurrence& o : search.occurrences(unit)) {
+      if (out.size() >= query.maxEvents) return;
+      Event e;
+      e.calendarId = calendarId;
+      e.title = textOf(o.source, ICAL_SUMMARY_PROPERTY);
+      e.location = textOf(o.source, ICAL_LOCATION_PROPERTY);
+      e.start = Instant(std::chrono::seconds(o.span.start));
+      e.end = Instant(std::chrono::seconds(o.span.end));
+      e.allDay = o.allDay;
+      out.push_back(std::move(e));
+    }
+  }
+}
+
+}  // namespace velkor

@@ -1,0 +1,257 @@
+#include "store/ics_scan.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velkor {
+namespace {
+
+using Day = std::int64_t;
+constexpr Day kNever = std::numeric_limits<Day>::max() / 4;
+constexpr Day kAlways = -kNever;
+
+// Local dates become instants through zone offsets (at most 99:59 in a VTIMEZONE) and the time of
+// day: five days either way covers both.
+constexpr Day kMarginDays = 5;
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool equalsUpper(std::string_view text, std::string_view upperWord) {
+  if (text.size() != upperWord.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (upper(text[i]) != upperWord[i]) return false;
+  }
+  return true;
+}
+
+bool startsWithUpper(std::string_view text, std::string_view upperWord) {
+  return text.size() >= upperWord.size() &&
+         equalsUpper(text.substr(0, upperWord.size()), upperWord);
+}
+
+std::optional<unsigned> digits(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  unsigned v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + static_cast<unsigned>(c - '0');
+  }
+  return v;
+}
+
+// The day of a DATE ("20260303") or DATE-TIME ("20260303T100000", with or without "Z").
+std::optional<Day> dayOf(std::string_view v) {
+  if (v.size() != 8 && v.size() != 15 && v.size() != 16) return std::nullopt;
+  auto y = digits(v.substr(0, 4));
+  auto m = digits(v.substr(4, 2));
+  auto d = digits(v.substr(6, 2));
+  if (!y || !m || !d || *m < 1 || *m > 12 || *d < 1 || *d > 31) return std::nullopt;
+  if (v.size() > 8) {
+    if (upper(v[8]) != 'T') return std::nullopt;
+    auto hh = digits(v.substr(9, 2));
+    auto mm = digits(v.substr(11, 2));
+    auto ss = digits(v.substr(13, 2));
+    if (!hh || !mm || !ss || *hh > 23 || *mm > 59 || *ss > 60) return std::nullopt;
+    if (v.size() == 16 && upper(v[15]) != 'Z') return std::nullopt;
+  }
+  return daysFromCivil(*y, *m, *d);
+}
+
+// Whole days (rounded up) that a DURATION ("P1W", "-PT90M", "P1DT2H") spans, sign dropped.
+std::optional<Day> durationDays(std::string_view v) {
+  if (!v.empty() && (v[0] == '+' || v[0] == '-')) v.remove_prefix(1);
+  if (v.empty() || upper(v[0]) != 'P') return std::nullopt;
+  v.remove_prefix(1);
+  std::int64_t days = 0, seconds = 0;
+  bool inTime = false, any = false;
+  while (!v.empty()) {
+    if (upper(v[0]) == 'T' && !inTime) {
+      inTime = true;
+      v.remove_prefix(1);
+      continue;
+    }
+    std::size_t n = 0;
+    while (n < v.size() && v[n] >= '0' && v[n] <= '9') ++n;
+    if (n == 0 || n > 9 || n == v.size()) return std::nullopt;
+    const std::int64_t amount = *digits(v.substr(0, n));
+    const char unit = upper(v[n]);
+    if (!inTime && unit == 'W') {
+      days += amount * 7;
+    } else if (!inTime && unit == 'D') {
+      days += amount;
+    } else if (inTime && unit == 'H') {
+      seconds += amount * 3600;
+    } else if (inTime && unit == 'M') {
+      seconds += amount * 60;
+    } else if (inTime && unit == 'S') {
+      seconds += amount;
+    } else {
+      return std::nullopt;
+    }
+    any = true;
+    v.remove_prefix(n + 1);
+  }
+  if (!any) return std::nullopt;
+  return days + (seconds + 86399) / 86400;
+}
+
+// The value of a content line: what follows the first colon outside quoted parameter values.
+std::optional<std::string_view> valueOf(std::string_view line) {
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '"') quoted = !quoted;
+    if (line[i] == ':' && !quoted) return line.substr(i + 1);
+  }
+  return std::nullopt;
+}
+
+std::string_view nameOf(std::string_view line) {
+  return line.substr(0, std::min(line.find_first_of(";:"), line.size()));
+}
+
+struct Bounds {
+  bool vevent = false;
+  bool hasStart = false;
+  Day startMin = kNever, startMax = kAlways;
+  Day endMax = kAlways;
+  Day spanDays = 0;
+  Day extraMin = kNever, extraMax = kAlways;  // RDATE instances
+  bool hasRule = false;
+  Day ruleEnd = kAlways;
+};
+
+bool reaches(const Bounds& b, Day firstDay, Day lastDay) {
+  if (!b.hasStart) return true;  // the parser decides what such an event means
+  Day span = std::max<Day>(b.spanDays, 1);
+  if (b.endMax != kAlways) span = std::max(span, b.endMax - b.startMin);
+  const Day lo = std::min(b.startMin, b.extraMin);
+  Day hi = std::max({b.startMax, b.endMax, b.extraMax}) + span;
+  if (b.hasRule) hi = b.ruleEnd == kNever ? kNever : std::max(hi, b.ruleEnd + span);
+  return lo - kMarginDays <= lastDay && hi + kMarginDays >= firstDay;
+}
+
+// Reads one property of a VEVENT into its bounds; false when its value is not understood.
+bool note(Bounds& b, std::string_view line) {
+  const std::string_view name = nameOf(line);
+  const bool start = equalsUpper(name, "DTSTART"), end = equalsUpper(name, "DTEND"),
+             duration = equalsUpper(name, "DURATION"), rule = equalsUpper(name, "RRULE"),
+             rdate = equalsUpper(name, "RDATE");
+  if (!start && !end && !duration && !rule && !rdate) return true;
+  const auto value = valueOf(line);
+  if (!value) return false;
+  if (start || end) {
+    const auto day = dayOf(*value);
+    if (!day) return false;
+    if (start) {
+      b.hasStart = true;
+      b.startMin = std::min(b.startMin, *day);
+      b.startMax = std::max(b.startMax, *day);
+    } else {
+      b.endMax = std::max(b.endMax, *day);
+    }
+  } else if (duration) {
+    const auto days = durationDays(*value);
+    if (!days) return false;
+    b.spanDays = std::max(b.spanDays, *days);
+  } else if (rule) {
+    b.hasRule = true;
+    std::string_view rest = *value;
+    bool bounded = false;
+    while (!rest.empty()) {
+      const std::size_t semi = std::min(rest.find(';'), rest.size());
+      const std::string_view part = rest.substr(0, semi);
+      if (startsWithUpper(part, "UNTIL=")) {
+        const auto day = dayOf(part.substr(6));
+        if (!day) return false;
+        b.ruleEnd = std::max(b.ruleEnd, *day);
+        bounded = true;
+      }
+      rest.remove_prefix(std::min(semi + 1, rest.size()));
+    }
+    if (!bounded) b.ruleEnd = kNever;
+  } else {
+    std::string_view rest = *value;
+    while (true) {
+      const std::size_t comma = std::min(rest.find(','), rest.size());
+      std::string_view item = rest.substr(0, comma);
+      const std::size_t slash = item.find('/');
+      const auto day = dayOf(item.substr(0, slash));
+      if (!day) return false;
+      b.extraMin = std::min(b.extraMin, *day);
+      Day last = *day;
+      if (slash != std::string_view::npos) {
+        const std::string_view tail = item.substr(slash + 1);
+        if (const auto endDay = dayOf(tail)) {
+          last = std::max(last, *endDay);
+        } else if (const auto days = durationDays(tail)) {
+          last += *days;
+        } else {
+          return false;
+        }
+      }
+      b.extraMax = std::max(b.extraMax, last);
+      if (comma == rest.size()) break;
+      rest.remove_prefix(comma + 1);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+bool mayReachDays(std::string_view text, std::int64_t firstDay, std::int64_t lastDay) {
+  std::vector<Bounds> open;  // the components around the current line, innermost last
+  std::string unfolded;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t nl = text.find('\n', pos);
+    if (nl == std::string_view::npos) nl = text.size();
+    std::string_view line = text.substr(pos, nl - pos);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    pos = nl + 1;
+    // A line that continues on the next ones (folded) is joined before it is looked at.
+    if (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+      unfolded.assign(line);
+      while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
+        nl = text.find('\n', pos);
+        if (nl == std::string_view::npos) nl = text.size();
+        std::string_view more = text.substr(pos + 1, nl - pos - 1);
+        if (!more.empty() && more.back() == '\r') more.remove_suffix(1);
+        unfolded.append(more);
+        pos = nl + 1;
+      }
+      line = unfolded;
+    }
+    if (startsWithUpper(line, "BEGIN") || startsWithUpper(line, "END")) {
+      const bool begin = startsWithUpper(line, "BEGIN");
+      const std::string_view rest = line.substr(begin ? 5 : 3);
+      if (rest.empty() || rest[0] != ':') return true;
+      const bool vevent = equalsUpper(rest.substr(1), "VEVENT");
+      if (begin) {
+        open.push_back(Bounds{});
+        open.back().vevent = vevent;
+      } else {
+        if (open.empty() || open.back().vevent != vevent) return true;
+        if (vevent && reaches(open.back(), firstDay, lastDay)) return true;
+        open.pop_back();
+      }
+    } else if (!open.empty() && open.back().vevent && !note(open.back(), line)) {
+      return true;
+    }
+  }
+  return !open.empty();
+}
+
+}  // namespace velkor
