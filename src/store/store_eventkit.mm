@@ -79,8 +79,9 @@ Calendar calendarValue(EKCalendar* calendar) {
   value.id = utf8(calendar.calendarIdentifier);
   value.title = utf8(calendar.title);
   EKSource* source = calendar.source;
-  if (source != nil)
+  if (source != nil) {
     value.source = Source{utf8(source.title), static_cast<long>(source.sourceType)};
+  }
   value.color = srgbComponents(calendar.CGColor);
   return value;
 }
