@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "store/text_order.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,6 +50,25 @@ TEST(RepairUtf8, GivesWellFormedTextForEveryTwoByteInput) {
       // A well-formed pair stays, anything else is replaced: never dropped, never merged away.
       ASSERT_GE(once.size(), in.size()) << first << " " << second;
     }
+  }
+}
+
+// The macOS normalization repairs with repairUtf8 before CoreFoundation sees the text, ICU repairs
+// on its own: both must replace the same subparts, or text order would differ between systems.
+// NFC leaves ASCII and U+FFFD alone (and '#' composes with nothing), so on such input the repair
+// is all there is to compare.
+TEST(RepairUtf8, ReplacesLikeTheSystemNormalization) {
+  for (int first = 0; first < 256; ++first) {
+    for (int second = 0; second < 256; ++second) {
+      const std::string pair = {static_cast<char>(first), static_cast<char>(second)};
+      if (utf8SequenceLength(pair) == 2) continue;  // one real character: NFC may change it
+      const std::string in = "#" + pair + "#";
+      ASSERT_EQ(normalizeNfc(in), repairUtf8(in)) << first << " " << second;
+    }
+  }
+  for (const std::string in : {"\xF0\x9F\x98", "\xF4\x90\x80\x80", "\xE0\x80\xAF", "\xED\xA0\x80z",
+                               "\xF0\x9F\x98\x80\xF0\x9F"}) {
+    EXPECT_EQ(normalizeNfc(in), repairUtf8(in)) << in;
   }
 }
 
