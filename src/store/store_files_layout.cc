@@ -134,23 +134,26 @@ Fd openRegular(const fs::path& path) {
   return fd;
 }
 
-// Reads a file's lines one by one, without their line ends.
+// Reads a file's lines one by one, without their line ends. A line longer than any text this
+// store keeps in one line ends the reading, so that a stray huge file costs little.
 class LineReader {
  public:
   explicit LineReader(Fd fd) : fd_(std::move(fd)) {}
 
   std::optional<std::string> next() {
     for (;;) {
-      const size_t newline = buffer_.find('\n', start_);
+      const size_t newline = buffer_.find('\n', scanned_);
       if (newline != std::string::npos) {
         std::string line = buffer_.substr(start_, newline - start_);
-        start_ = newline + 1;
+        start_ = scanned_ = newline + 1;
         return stripCr(std::move(line));
       }
+      scanned_ = buffer_.size();
+      if (scanned_ - start_ > kMaxLine) return std::nullopt;
       if (!fill()) {
         if (start_ >= buffer_.size()) return std::nullopt;
         std::string line = buffer_.substr(start_);
-        start_ = buffer_.size();
+        start_ = scanned_ = buffer_.size();
         return stripCr(std::move(line));
       }
     }
@@ -165,6 +168,7 @@ class LineReader {
   bool fill() {
     if (!fd_ || eof_) return false;
     buffer_.erase(0, start_);
+    scanned_ -= start_;
     start_ = 0;
     char chunk[16384];
     for (;;) {
@@ -181,7 +185,9 @@ class LineReader {
 
   Fd fd_;
   std::string buffer_;
-  size_t start_ = 0;
+  static constexpr size_t kMaxLine = 1 << 20;
+  size_t start_ = 0;    // where the next line begins
+  size_t scanned_ = 0;  // how far the buffer is known to hold no line end
   bool eof_ = false;
 };
 
