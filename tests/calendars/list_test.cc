@@ -192,5 +192,45 @@ TEST(StableTextOrder, OrdersByFirstKeyThenSecondKeepingTies) {
   EXPECT_TRUE(stableTextOrder({}).empty());
 }
 
+// Keys around 16 bytes long, equal in their first bytes, differing only further on or in length.
+TEST(StableTextOrder, LongKeysSharingTheirBeginning) {
+  using namespace std::string_view_literals;
+  const std::vector<std::string_view> ordered = {
+      ""sv,
+      "\0"sv,
+      "2024-03-07T09:00"sv,
+      "2024-03-07T09:00\0"sv,
+      "2024-03-07T09:00\0\0"sv,
+      "2024-03-07T09:00\x01"sv,
+      "2024-03-07T09:00a"sv,
+      "2024-03-07T09:00ab"sv,
+      "2024-03-07T09:00b"sv,
+      "2024-03-07T09:00\xc3\xa9"sv,
+      "2024-03-07T09:01"sv,
+      "Planning meeting 1"sv,
+      "Planning meeting 10"sv,
+      "Planning meeting 2"sv,
+      "Planning meeting\xc3\xa9"sv,
+      "\xc3\xa9"sv,
+  };
+  // Every key as the first of the pair, then as the second behind an equal first, scrambled.
+  for (const int column : {0, 1}) {
+    std::vector<TextKeys> keys;
+    for (size_t i = 0; i < ordered.size(); ++i) {
+      const std::string_view key = ordered[(i * 7) % ordered.size()];
+      keys.push_back(column == 0 ? TextKeys{key, "same"} : TextKeys{"same", key});
+    }
+    std::vector<std::string_view> got;
+    for (const size_t i : stableTextOrder(keys))
+      got.push_back(keys[i][static_cast<size_t>(column)]);
+    EXPECT_EQ(got, ordered) << "column " << column;
+  }
+  // Combining marks beyond the first 16 bytes are normalized before the comparison.
+  const std::vector<TextKeys> equivalent = {{"Planning meeting e\xcc\x81", "b"},
+                                            {"Planning meeting \xc3\xa9", "a"},
+                                            {"Planning meeting f", "c"}};
+  EXPECT_EQ(stableTextOrder(equivalent), (std::vector<size_t>{2, 1, 0}));
+}
+
 }  // namespace
 }  // namespace velkor
