@@ -39,14 +39,22 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   return out;
 }
 
+// pipe2 is Linux-only; tests run single-threaded spawns, so the window between the calls is harmless.
+bool cloexecPipe(int fds[2]) {
+  if (pipe(fds) != 0) return false;
+  fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+  fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+  return true;
+}
+
 }  // namespace
 
 RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& env) {
   RunResult result;
   int outPipe[2];
   int errPipe[2];
-  if (pipe2(outPipe, O_CLOEXEC) != 0) return result;
-  if (pipe2(errPipe, O_CLOEXEC) != 0) return result;
+  if (!cloexecPipe(outPipe)) return result;
+  if (!cloexecPipe(errPipe)) return result;
 
   std::vector<std::string> argv{VELKOR_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
