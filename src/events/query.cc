@@ -1,6 +1,9 @@
 #include "events/query.h"
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <unordered_set>
 
 #include "calendars/list.h"
