@@ -459,6 +459,35 @@ class FileSearch {
                 found.end());
   }
 
+  // Moves a fresh iterator to `at` (a wall time in the zone of `dtstart`); false when it could not.
+  // libical's own jump keeps the phase of daily and longer rules only: a rule of hours, minutes or
+  // seconds restarts instead from its own first occurrence at or before `at`, which is exact when
+  // it has no BY parts, and otherwise is not moved at all.
+  static bool startNear(IteratorPtr& it, const icalrecurrencetype& rule,
+                        const icaltimetype& dtstart, icaltimetype at) {
+    at.zone = dtstart.zone;
+    Seconds unit = 0;
+    if (rule.freq == ICAL_SECONDLY_RECURRENCE) unit = 1;
+    if (rule.freq == ICAL_MINUTELY_RECURRENCE) unit = 60;
+    if (rule.freq == ICAL_HOURLY_RECURRENCE) unit = 3600;
+    if (unit == 0) return icalrecur_iterator_set_start(it.get(), at) != 0;
+    if (dtstart.is_date || hasByParts(rule)) return false;
+    const Seconds step = unit * std::max<Seconds>(1, rule.interval);
+    const Seconds ahead = (utcSeconds(at) - utcSeconds(dtstart)) / step * step;
+    icaltimetype moved = dtstart;
+    icaltime_adjust(&moved, static_cast<int>(ahead / kDay), 0, 0, static_cast<int>(ahead % kDay));
+    it.reset(icalrecur_iterator_new(rule, moved));
+    return it != nullptr;
+  }
+
+  static bool hasByParts(const icalrecurrencetype& r) {
+    for (const short* part : {r.by_second, r.by_minute, r.by_hour, r.by_day, r.by_month_day,
+                              r.by_year_day, r.by_week_no, r.by_month, r.by_set_pos}) {
+      if (part[0] != ICAL_RECURRENCE_ARRAY_MAX) return true;
+    }
+    return false;
+  }
+
   template <typename Consider>
   void expandRule(const icalrecurrencetype& rule, const Timing& timing, Consider& consider) {
     if (rule.freq == ICAL_NO_RECURRENCE) return;
@@ -469,16 +498,13 @@ class FileSearch {
     IteratorPtr it(icalrecur_iterator_new(rule, dtstart));
     if (!it) return;
     if (query_.expandNearWindow && rule.count == 0) {
-      // Occurrences starting before this cannot reach the window; two days more for the clock
-      // changes between wall time and instants.
-      const Seconds from = windowStart_ - longest(timing.length, timing.allDay) - 2 * kDay;
-      if (from > timing.start) {
-        icaltimetype at = wallAt(from, timing.frame, timing.allDay);
-        at.zone = dtstart.zone;
-        if (!icalrecur_iterator_set_start(it.get(), at)) {
-          it.reset(icalrecur_iterator_new(rule, dtstart));
-          if (!it) return;
-        }
+      // Occurrences starting before this cannot reach the window: the wall time of `from` is exact
+      // in the event's zone, and a day more covers the clock going back across it.
+      const Seconds from = windowStart_ - longest(timing.length, timing.allDay) - kDay;
+      if (from > timing.start &&
+          !startNear(it, rule, dtstart, wallAt(from, timing.frame, timing.allDay))) {
+        it.reset(icalrecur_iterator_new(rule, dtstart));
+        if (!it) return;
       }
     }
     for (int n = 0; n < kMaxPerRule; ++n) {
