@@ -1,0 +1,81 @@
+#!/ usr / bin / env bash
+#Whole - process timing of a one - week `events` query over the synthetic store of make_store.py:
+# 20 calendars x 1, 000 files(and, with -- scale 10, x 10, 000), against a plain read of the same
+#files.Prints the median wall time of several runs and the peak resident memory.
+#
+#Usage : bench / run.sh[--scale N][--runs N]
+set - euo pipefail
+
+          scale = 1 runs = 9 while[$ # - gt 0];
+do
+  case "$1" in
+    --scale) scale="$2"; shift 2 ;;
+    --runs) runs="$2"; shift 2 ;;
+    *) echo "usage: bench/run.sh [--scale N] [--runs N]" >&2; exit 1 ;;
+  esac
+done
+
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+build="${BENCH_BUILD_DIR:-$repo/build-bench}"
+store="${BENCH_STORE_DIR:-/tmp/velkor-bench-store-x$scale}"
+
+cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF >/dev/null
+cmake --build "$build" --target velkor-calendar -j2 >/dev/null
+binary="$build/velkor-calendar"
+
+if [ ! -f "$store/.complete" ]; then
+  rm -rf "$store"
+  python3 "$repo/bench/make_store.py" "$store" --scale "$scale"
+  touch "$store/.complete"
+fi
+
+export XDG_DATA_HOME="$store" TZ=Europe/Berlin
+ids="$("$binary" calendars | python3 -c 'import json, sys; print(",".join(c["id"] for c in json.load(sys.stdin)))')"
+
+python3 - "$binary" "$store" "$ids" "$runs" <<'PY'
+import os, resource, shutil, statistics, subprocess, sys, time
+
+binary, store, ids, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+query = [binary, "events", "2026-03-02", "2026-03-09", ids]
+files = sorted(os.path.join(d, f) for d, _, fs in os.walk(os.path.join(store, "calendars"))
+               for f in fs if f.endswith(".ics"))
+size = sum(os.path.getsize(f) for f in files)
+plain = ["xargs", "-0", "cat"]
+listing = b"\0".join(f.encode() for f in files)
+
+
+def timed(cmd, stdin=None, keep=True):
+    start = time.perf_counter()
+    done = subprocess.run(cmd, input=stdin, stdout=subprocess.PIPE if keep else subprocess.DEVNULL,
+                          check=True)
+    return time.perf_counter() - start, done.stdout
+
+
+def peak_kb(cmd):
+    if shutil.which("/usr/bin/time"):
+        out = subprocess.run(["/usr/bin/time", "-v"] + cmd, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE, text=True, check=True).stderr
+        for line in out.splitlines():
+            if "Maximum resident set size" in line:
+                return int(line.split(":")[1])
+    before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
+    subprocess.run(cmd, stdout=subprocess.DEVNULL, check=True)
+    return max(before, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
+
+
+timed(query)  # warm the page cache
+query_times, events = [], 0
+for _ in range(runs):
+    t, out = timed(query)
+    query_times.append(t)
+    events = out.count(b'"calendar"')
+plain_times = [timed(plain, listing, keep=False)[0] for _ in range(runs)]
+q, p = statistics.median(query_times), statistics.median(plain_times)
+print("store: %s (%d files, %.1f MB)" % (store, len(files), size / 1e6))
+print("query: events 2026-03-02 2026-03-09 <%d calendars>, TZ=Europe/Berlin -> %d events"
+      % (ids.count(",") + 1, events))
+print("events median %.3f s (min %.3f, max %.3f) over %d runs" %
+      (q, min(query_times), max(query_times), runs))
+print("plain read (xargs cat) median %.3f s; ratio %.2f" % (p, q / p))
+print("peak RSS %.1f MB" % (peak_kb(query) / 1024))
+PY

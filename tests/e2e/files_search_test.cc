@@ -1,0 +1,149 @@
+// The `events` command over hand-written calendar directories, byte for byte, in several zones.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace velkor {
+namespace {
+
+using testing::runProgram;
+using testing::RunResult;
+using testing::TempDir;
+
+RunResult events(const TempDir& home, const std::string& tz, const std::string& from,
+                 const std::string& to, const std::string& ids) {
+  return runProgram({"events", from, to, ids},
+                    {{"XDG_DATA_HOME", home.path().string()}, {"TZ", tz}});
+}
+
+std::string ics(const std::string& body) {
+  return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\n" + body + "END:VCALENDAR\r\n";
+}
+
+constexpr const char* kNewYork =
+    "BEGIN:VTIMEZONE\r\nTZID:America/New_York\r\n"
+    "BEGIN:DAYLIGHT\r\nTZOFFSETFROM:-0500\r\nTZOFFSETTO:-0400\r\nDTSTART:19700308T020000\r\n"
+    "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\r\nEND:DAYLIGHT\r\n"
+    "BEGIN:STANDARD\r\nTZOFFSETFROM:-0400\r\nTZOFFSETTO:-0500\r\nDTSTART:19701101T020000\r\n"
+    "RRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n";
+
+// Weekly on Mondays at 09:00 New York time, one occurrence moved, one taken out.
+void writeStore(const TempDir& home) {
+  home.write("calendars/work/team/standup.ics",
+             ics(std::string(kNewYork) +
+                 "BEGIN:VEVENT\r\nUID:s\r\nDTSTART;TZID=America/New_York:20260202T090000\r\n"
+                 "DTEND;TZID=America/New_York:20260202T093000\r\nRRULE:FREQ=WEEKLY\r\n"
+                 "EXDATE;TZID=America/New_York:20260223T090000\r\nSUMMARY:Standup\r\n"
+                 "LOCATION:Room 4\\, east\r\nEND:VEVENT\r\n"
+                 "BEGIN:VEVENT\r\nUID:s\r\nRECURRENCE-ID;TZID=America/New_York:20260216T090000\r\n"
+                 "DTSTART;TZID=America/New_York:20260217T110000\r\n"
+                 "DTEND;TZID=America/New_York:20260217T113000\r\nSUMMARY:Standup (moved)\r\n"
+                 "END:VEVENT\r\n"));
+  home.write("calendars/work/team/trip.ics",
+             ics("BEGIN:VEVENT\r\nUID:t\r\nDTSTART;VALUE=DATE:20260218\r\n"
+                 "DTEND;VALUE=DATE:20260220\r\nSUMMARY:Trip\r\nEND:VEVENT\r\n"));
+  home.write("calendars/holidays.ics",
+             ics("BEGIN:VEVENT\r\nUID:h\r\nDTSTART;VALUE=DATE:20260216\r\n"
+                 "SUMMARY:Presidents' Day\r\nEND:VEVENT\r\n"
+                 "BEGIN:VEVENT\r\nUID:c\r\nDTSTART:20260216T140000Z\r\nEND:VEVENT\r\n"));
+}
+
+TEST(FileStoreEvents, AnswersAWeekOfRecurringAllDayAndUntitledEventsSortedByStartAndTitle) {
+  TempDir home;
+  writeStore(home);
+  const RunResult run =
+      events(home, "Europe/Berlin", "2026-02-16", "2026-02-23", "work/team,holidays.ics");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "[{\"allDay\":true,\"calendar\":\"holidays.ics\",\"end\":\"2026-02-17T00:00\","
+            "\"start\":\"2026-02-16T00:00\",\"title\":\"Presidents' Day\"},"
+            "{\"allDay\":false,\"calendar\":\"holidays.ics\",\"end\":\"2026-02-16T15:00\","
+            "\"start\":\"2026-02-16T15:00\",\"title\":\"\"},"
+            "{\"allDay\":false,\"calendar\":\"work\\/team\",\"end\":\"2026-02-17T17:30\","
+            "\"start\":\"2026-02-17T17:00\",\"title\":\"Standup (moved)\"},"
+            "{\"allDay\":true,\"calendar\":\"work\\/team\",\"end\":\"2026-02-20T00:00\","
+            "\"start\":\"2026-02-18T00:00\",\"title\":\"Trip\"}]\n");
+}
+
+TEST(FileStoreEvents, FollowsBothClockChangesSeenFromAnotherZone) {
+  TempDir home;
+  writeStore(home);
+  // New York moves its clocks on 8 March, Berlin on 29 March.
+  const RunResult run = events(home, "Europe/Berlin", "2026-03-02", "2026-04-01", "work/team");
+  EXPECT_EQ(run.status, 0);
+  std::string expected = "[";
+  for (const char* span : {"\"end\":\"2026-03-02T15:30\",\"location\":\"Room 4, east\","
+                           "\"start\":\"2026-03-02T15:00\"",
+                           "\"end\":\"2026-03-09T14:30\",\"location\":\"Room 4, east\","
+                           "\"start\":\"2026-03-09T14:00\"",
+                           "\"end\":\"2026-03-16T14:30\",\"location\":\"Room 4, east\","
+                           "\"start\":\"2026-03-16T14:00\"",
+                           "\"end\":\"2026-03-23T14:30\",\"location\":\"Room 4, east\","
+                           "\"start\":\"2026-03-23T14:00\"",
+                           "\"end\":\"2026-03-30T15:30\",\"location\":\"Room 4, east\","
+                           "\"start\":\"2026-03-30T15:00\""}) {
+    if (expected.size() > 1) expected += ",";
+    expected += "{\"allDay\":false,\"calendar\":\"work\\/team\"," + std::string(span) +
+                ",\"title\":\"Standup\"}";
+  }
+  EXPECT_EQ(run.out, expected + "]\n");
+}
+
+TEST(FileStoreEvents, AllDayEventsKeepLocalMidnightsInEveryZone) {
+  TempDir home;
+  writeStore(home);
+  for (const char* tz : {"UTC", "Pacific/Kiritimati", "America/Adak"}) {
+    const RunResult run = events(home, tz, "2026-02-19", "2026-02-20", "work/team");
+    EXPECT_EQ(run.out,
+              "[{\"allDay\":true,\"calendar\":\"work\\/team\",\"end\":\"2026-02-20T00:00\","
+              "\"start\":\"2026-02-18T00:00\",\"title\":\"Trip\"}]\n")
+        << tz;
+  }
+}
+
+TEST(FileStoreEvents, BadFilesAreSkippedSilently) {
+  TempDir home;
+  home.write("calendars/cal/a.ics",
+             ics("BEGIN:VEVENT\r\nUID:a\r\nDTSTART:20260310T090000Z\r\nSUMMARY:good\r\n"
+                 "END:VEVENT\r\n"));
+  home.write("calendars/cal/b.ics", "\xff\xfe garbage \x01");
+  home.write("calendars/cal/c.ics",
+             ics("BEGIN:VEVENT\r\nUID:c\r\nDTSTART:soon\r\nRRULE:FREQ=NEVER;COUNT=x\r\n"
+                 "DTEND;TZID=Nowhere:bad\r\nSUMMARY:broken\r\nEND:VEVENT\r\n"
+                 "BEGIN:VEVENT\r\nUID:d\r\nDTSTART;TZID=../../etc/passwd:20260310T100000\r\n"
+                 "RRULE:FREQ=DAILY;BYDAY=XX\r\nSUMMARY:odd zone\r\nEND:VEVENT\r\n"));
+  ASSERT_EQ(::mkfifo((home.path() / "calendars/cal/d.ics").c_str(), 0600), 0);
+  home.mkdir("calendars/cal/e.ics");
+  const RunResult run = events(home, "UTC", "2026-03-10", "2026-03-11", "cal");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "[{\"allDay\":false,\"calendar\":\"cal\",\"end\":\"2026-03-10T09:00\","
+            "\"start\":\"2026-03-10T09:00\",\"title\":\"good\"},"
+            "{\"allDay\":false,\"calendar\":\"cal\",\"end\":\"2026-03-10T10:00\","
+            "\"start\":\"2026-03-10T10:00\",\"title\":\"odd zone\"}]\n");
+}
+
+TEST(FileStoreEvents, WindowBeyondFourYearsIsCut) {
+  TempDir home;
+  home.write("calendars/cal/a.ics", ics("BEGIN:VEVENT\r\nUID:a\r\nDTSTART;VALUE=DATE:20260101\r\n"
+                                        "RRULE:FREQ=YEARLY\r\nSUMMARY:New Year\r\nEND:VEVENT\r\n"));
+  const RunResult run = events(home, "Asia/Tokyo", "2026-01-01", "2035-01-01", "cal");
+  EXPECT_EQ(run.status, 0);
+  // 2026 to 2029 inclusive: the window ends 1,461 days after it starts, on 2030-01-01.
+  EXPECT_EQ(run.out.find("2030-01-01T00:00\",\"title"), std::string::npos);
+  for (const char* year : {"2026", "2027", "2028", "2029"}) {
+    EXPECT_NE(run.out.find(std::string("\"start\":\"") + year + "-01-01T00:00\""),
+              std::string::npos)
+        << year;
+  }
+}
+
+}  // namespace
+}  // namespace velkor
