@@ -1,13 +1,14 @@
-#!/ usr / bin / env bash
-#Whole - process timing of a one - week `events` query over the synthetic store of make_store.py:
-# 20 calendars x 1, 000 files(and, with -- scale 10, x 10, 000), against a plain read of the same
-#files.Prints the median wall time of several runs and the peak resident memory.
+#!/usr/bin/env bash
+# Whole-process timing of a one-week `events` query over the synthetic store of make_store.py:
+# 20 calendars x 1,000 files (and, with --scale 10, x 10,000), against a plain read of the same
+# files. Prints the median wall time of several runs and the peak resident memory.
 #
-#Usage : bench / run.sh[--scale N][--runs N]
-set - euo pipefail
+# Usage: bench/run.sh [--scale N] [--runs N]
+set -euo pipefail
 
-          scale = 1 runs = 9 while[$ # - gt 0];
-do
+scale=1
+runs=9
+while [ $# -gt 0 ]; do
   case "$1" in
     --scale) scale="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
