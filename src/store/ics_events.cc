@@ -67,8 +67,29 @@ bool plausibleZoneName(std::string_view name) {
 }  // namespace
 
 struct ZoneCache::Impl {
-  std::unordered_map<std::string, ZonePtr> defined;  // by the VTIMEZONE's text
+  struct Defined {
+    std::string tzid;  // empty when the block is not one VTIMEZONE with a TZID
+    ZonePtr zone;
+  };
+  std::unordered_map<std::string, Defined> blocks;   // by the VTIMEZONE block's bytes
+  std::unordered_map<std::string, ZonePtr> defined;  // by the parsed VTIMEZONE's text
   std::unordered_map<std::string, ZonePtr> system;   // by zone name
+
+  const Defined& fromBlock(std::string_view block) {
+    auto [it, added] = blocks.try_emplace(std::string(block));
+    if (added) {
+      ComponentPtr c(icalparser_parse_string(it->first.c_str()));
+      icalproperty* p = c && icalcomponent_isa(c.get()) == ICAL_VTIMEZONE_COMPONENT
+                            ? icalcomponent_get_first_property(c.get(), ICAL_TZID_PROPERTY)
+                            : nullptr;
+      const char* tzid = p != nullptr ? icalproperty_get_tzid(p) : nullptr;
+      if (tzid != nullptr && *tzid != '\0') {
+        it->second.tzid = tzid;
+        it->second.zone = zoneFrom(c.release());
+      }
+    }
+    return it->second;
+  }
 
   icaltimezone* fromDefinition(icalcomponent* vtimezone) {
     const std::unique_ptr<char, BufferFree> text(icalcomponent_as_ical_string_r(vtimezone));
@@ -230,10 +251,18 @@ std::optional<Span> spanAt(icaltimetype wall, const Frame& frame, bool allDay, c
   return Span{*start, std::max(*start, end)};
 }
 
+// A VTIMEZONE of the file: made already (from a block cut out before parsing), or to be made from
+// the component libical parsed.
+struct Definition {
+  std::string_view tzid;
+  icaltimezone* zone = nullptr;
+  icalcomponent* component = nullptr;
+};
+
 // What one file knows about zones: its own VTIMEZONE components, and the names already resolved.
 struct FileZones {
   ZoneCache::Impl& cache;
-  std::vector<std::pair<std::string_view, icalcomponent*>> definitions;
+  std::vector<Definition> definitions;
   std::vector<std::pair<std::string, Frame>> resolved;
 
   Frame frameOf(icalproperty* prop, const icaltimetype& t) {
@@ -245,9 +274,9 @@ struct FileZones {
       if (name == tzid) return frame;
     }
     icaltimezone* zone = nullptr;
-    for (const auto& [name, component] : definitions) {
-      if (name == tzid) {
-        zone = cache.fromDefinition(component);
+    for (const Definition& d : definitions) {
+      if (d.tzid == tzid) {
+        zone = d.component != nullptr ? cache.fromDefinition(d.component) : d.zone;
         break;
       }
     }
@@ -525,14 +554,16 @@ class FileSearch {
 };
 
 void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events,
-             std::vector<std::pair<std::string_view, icalcomponent*>>& definitions) {
+             std::vector<Definition>& definitions) {
   switch (icalcomponent_isa(c)) {
     case ICAL_VEVENT_COMPONENT:
       events.push_back(c);
       return;
     case ICAL_VTIMEZONE_COMPONENT:
       if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY)) {
-        if (const char* tzid = icalproperty_get_tzid(p)) definitions.emplace_back(tzid, c);
+        if (const char* tzid = icalproperty_get_tzid(p)) {
+          definitions.push_back(Definition{tzid, nullptr, c});
+        }
       }
       return;
     case ICAL_VCALENDAR_COMPONENT:
@@ -591,15 +622,57 @@ std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
   return units;
 }
 
+bool aloneOnLine(std::string_view text, std::size_t pos, std::size_t length) {
+  const std::size_t after = pos + length;
+  return (pos == 0 || text[pos - 1] == '\n') &&
+         (after == text.size() || text[after] == '\r' || text[after] == '\n');
+}
+
+// Cuts the VTIMEZONE blocks out of `text`, adding them to `blocks`, and returns the rest. Parsing a
+// zone costs more than the event beside it, and a store repeats the same few zones in every file:
+// each distinct block is parsed once per run instead. Only blocks whose BEGIN and END lines are
+// written plainly are cut; any other spelling stays for libical.
+std::string withoutZoneBlocks(std::string_view text, std::vector<std::string_view>& blocks) {
+  static constexpr std::string_view kBegin = "BEGIN:VTIMEZONE", kEnd = "END:VTIMEZONE";
+  std::string rest;
+  std::size_t copied = 0, from = 0;
+  while (true) {
+    const std::size_t begin = text.find(kBegin, from);
+    if (begin == std::string_view::npos) break;
+    from = begin + kBegin.size();
+    if (!aloneOnLine(text, begin, kBegin.size())) continue;
+    std::size_t end = text.find(kEnd, from);
+    while (end != std::string_view::npos && !aloneOnLine(text, end, kEnd.size())) {
+      end = text.find(kEnd, end + kEnd.size());
+    }
+    if (end == std::string_view::npos) break;
+    std::size_t next = end + kEnd.size();
+    if (next < text.size() && text[next] == '\r') ++next;
+    if (next < text.size() && text[next] == '\n') ++next;
+    blocks.push_back(text.substr(begin, next - begin));
+    rest.append(text.substr(copied, begin - copied));
+    copied = from = next;
+  }
+  if (copied == 0) return std::string(text);
+  rest.append(text.substr(copied));
+  return rest;
+}
+
 }  // namespace
 
 void appendIcsEvents(const std::string& text, const std::string& calendarId, const IcsQuery& query,
                      ZoneCache& zones, std::vector<Event>& out) {
   if (out.size() >= query.maxEvents) return;
-  const ComponentPtr root(icalparser_parse_string(text.c_str()));
+  std::vector<std::string_view> blocks;
+  const std::string rest = withoutZoneBlocks(text, blocks);
+  const ComponentPtr root(icalparser_parse_string(rest.c_str()));
   if (!root) return;
   std::vector<icalcomponent*> events;
   FileZones fileZones{zones.impl(), {}, {}};
+  for (std::string_view block : blocks) {
+    const ZoneCache::Impl::Defined& d = fileZones.cache.fromBlock(block);
+    if (!d.tzid.empty()) fileZones.definitions.push_back(Definition{d.tzid, d.zone.get(), nullptr});
+  }
   collect(root.get(), 0, events, fileZones.definitions);
   FileSearch search(query, fileZones);
   for (const Unit& unit : unitsOf(events)) {
