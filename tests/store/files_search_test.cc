@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -505,6 +506,29 @@ TEST(FileSearch, OrdersByCalendarThenFileNameThenFileOrderThenStart) {
           "a:late first|2026-03-10T12:00|2026-03-10T12:00",
           "a:daily|2026-03-09T12:00|2026-03-09T12:00", "a:daily|2026-03-10T12:00|2026-03-10T12:00",
           "a:daily|2026-03-11T12:00|2026-03-11T12:00"}));
+}
+
+TEST(FileSearch, SameZoneNameDefinedDifferentlyInTwoFilesKeepsEachDefinition) {
+  ScopedTz tz("UTC");
+  TempDir dir;
+  const std::string plusOne =
+      std::string(kOwnZone).replace(std::string(kOwnZone).find("+0330\r\nDTSTART"), 5, "+0100");
+  const std::string body = event("DTSTART;TZID=Office Time:20260310T100000\r\nSUMMARY:x\r\n");
+  dir.write("cal/a.ics", calendarText(std::string(kOwnZone) + body));
+  dir.write("cal/b.ics", calendarText(plusOne + body));
+  // Written in lower case, the block is left to libical and read from the parsed file.
+  std::string lower = kOwnZone;
+  for (const char* word : {"BEGIN:VTIMEZONE", "END:VTIMEZONE"}) {
+    const std::size_t at = lower.find(word);
+    for (std::size_t i = at; i < at + std::string(word).size(); ++i)
+      lower[i] = static_cast<char>(std::tolower(lower[i]));
+  }
+  dir.write("cal/c.ics", calendarText(lower + body));
+  const auto found = search({directoryCalendar(dir, "cal")}, day("2026-03-10"), day("2026-03-11"));
+  EXPECT_EQ(describeAll(found, false),
+            (std::vector<std::string>{"x|2026-03-10T06:30|2026-03-10T06:30",
+                                      "x|2026-03-10T09:00|2026-03-10T09:00",
+                                      "x|2026-03-10T06:30|2026-03-10T06:30"}));
 }
 
 TEST(FileSearch, SingleFileCalendarReadsItsFile) {
