@@ -332,15 +332,19 @@ std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
     }
   } else if (durationProp != nullptr) {
     const icaldurationtype d = icalproperty_get_duration(durationProp);
-    const int sign = d.is_neg ? -1 : 1;
-    const int days = static_cast<int>(d.weeks * 7 + d.days);
-    const Seconds seconds = static_cast<Seconds>(d.hours) * 3600 + d.minutes * 60 + d.seconds;
+    // Beyond ten thousand years a length means nothing more, and stays clear of overflows.
+    constexpr Seconds kMaxDays = 3650000;
+    const Seconds sign = d.is_neg ? -1 : 1;
+    const Seconds days = std::min<Seconds>(kMaxDays, Seconds{d.weeks} * 7 + Seconds{d.days});
+    const Seconds seconds = std::min<Seconds>(
+        kMaxDays * kDay, Seconds{d.hours} * 3600 + Seconds{d.minutes} * 60 + Seconds{d.seconds});
     if (t.allDay) {
       // Whole days; a part day counts as one more.
-      t.length.days = std::max(1, sign * (days + static_cast<int>((seconds + kDay - 1) / kDay)));
+      t.length.days =
+          static_cast<int>(std::max<Seconds>(1, sign * (days + (seconds + kDay - 1) / kDay)));
     } else {
       t.length.kind = Length::kNominal;
-      t.length.nominalDays = sign * days;
+      t.length.nominalDays = static_cast<int>(sign * days);
       t.length.nominalSeconds = sign * seconds;
     }
   }
