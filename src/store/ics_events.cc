@@ -583,13 +583,114 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events,
   }
 }
 
-std::optional<std::string> textOf(icalcomponent* c, icalproperty_kind kind) {
+constexpr std::string_view kTextToken = "#velkor-text:";
+
+// RFC 5545 TEXT escapes undone; a backslash before anything else is kept as written.
+std::string unescapeText(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\\' || i + 1 == raw.size()) {
+      out += raw[i];
+      continue;
+    }
+    const char next = raw[i + 1];
+    if (next == 'n' || next == 'N') {
+      out += '\n';
+    } else if (next == '\\' || next == ';' || next == ',') {
+      out += next;
+    } else {
+      out += raw[i];
+      continue;
+    }
+    ++i;
+  }
+  return out;
+}
+
+// The value of a SUMMARY or LOCATION as the file has it: libical trims blanks and control
+// characters at both ends and drops empty values, so these two are handed to it as tokens that
+// name the raw values kept aside (see withTextTokens).
+std::optional<std::string> textOf(icalcomponent* c, icalproperty_kind kind,
+                                  const std::vector<std::string_view>& texts) {
   icalproperty* p = icalcomponent_get_first_property(c, kind);
   if (p == nullptr) return std::nullopt;
   const char* text =
       kind == ICAL_SUMMARY_PROPERTY ? icalproperty_get_summary(p) : icalproperty_get_location(p);
   if (text == nullptr) return std::nullopt;
-  return std::string(text);
+  const std::string_view value = text;
+  if (value.substr(0, kTextToken.size()) == kTextToken) {
+    std::size_t index = 0;
+    bool digits = value.size() > kTextToken.size();
+    for (char ch : value.substr(kTextToken.size())) {
+      digits = digits && ch >= '0' && ch <= '9' && index < texts.size();
+      if (digits) index = index * 10 + static_cast<std::size_t>(ch - '0');
+    }
+    if (digits && index < texts.size()) return unescapeText(texts[index]);
+  }
+  return std::string(value);
+}
+
+bool isTextLine(std::string_view line) {
+  for (std::string_view name : {std::string_view("SUMMARY"), std::string_view("LOCATION")}) {
+    if (line.size() <= name.size() || (line[name.size()] != ':' && line[name.size()] != ';'))
+      continue;
+    bool same = true;
+    for (std::size_t i = 0; i < name.size() && same; ++i) {
+      same = (line[i] & ~0x20) == name[i];
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
+// Replaces the value of every SUMMARY and LOCATION line (unfolded) by a token naming its raw value,
+// which goes to `texts`; the other lines stay as they are. The raw values are kept in `storage`.
+std::string withTextTokens(std::string_view text, std::vector<std::string>& storage,
+                           std::vector<std::string_view>& texts) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t pos = 0;
+  auto lineAt = [&](std::size_t at, std::size_t& next) {
+    std::size_t nl = text.find('\n', at);
+    next = nl == std::string_view::npos ? text.size() : nl + 1;
+    std::string_view line = text.substr(at, (nl == std::string_view::npos ? text.size() : nl) - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+  };
+  while (pos < text.size()) {
+    std::size_t next = 0;
+    const std::string_view first = lineAt(pos, next);
+    if (!isTextLine(first)) {
+      out.append(text.substr(pos, next - pos));
+      pos = next;
+      continue;
+    }
+    std::string logical(first);
+    while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) {
+      std::size_t after = 0;
+      logical.append(lineAt(next, after).substr(1));
+      next = after;
+    }
+    bool quoted = false;
+    std::size_t colon = 0;
+    while (colon < logical.size() && (logical[colon] != ':' || quoted)) {
+      if (logical[colon] == '"') quoted = !quoted;
+      ++colon;
+    }
+    if (colon == logical.size()) {
+      out.append(text.substr(pos, next - pos));
+    } else {
+      storage.push_back(logical.substr(colon + 1));
+      out.append(logical, 0, colon + 1)
+          .append(kTextToken)
+          .append(std::to_string(storage.size() - 1))
+          .append("\r\n");
+    }
+    pos = next;
+  }
+  texts.assign(storage.begin(), storage.end());
+  return out;
 }
 
 // Masters (no RECURRENCE-ID) in file order, each with the overrides of its UID wherever they stand;
@@ -668,7 +769,9 @@ void appendIcsEvents(const std::string& text, const std::string& calendarId, con
                      ZoneCache& zones, std::vector<Event>& out) {
   if (out.size() >= query.maxEvents) return;
   std::vector<std::string_view> blocks;
-  const std::string rest = withoutZoneBlocks(text, blocks);
+  std::vector<std::string> rawTexts;
+  std::vector<std::string_view> texts;
+  const std::string rest = withTextTokens(withoutZoneBlocks(text, blocks), rawTexts, texts);
   const ComponentPtr root(icalparser_parse_string(rest.c_str()));
   if (!root) return;
   std::vector<icalcomponent*> events;
@@ -684,8 +787,8 @@ void appendIcsEvents(const std::string& text, const std::string& calendarId, con
       if (out.size() >= query.maxEvents) return;
       Event e;
       e.calendarId = calendarId;
-      e.title = textOf(o.source, ICAL_SUMMARY_PROPERTY);
-      e.location = textOf(o.source, ICAL_LOCATION_PROPERTY);
+      e.title = textOf(o.source, ICAL_SUMMARY_PROPERTY, texts);
+      e.location = textOf(o.source, ICAL_LOCATION_PROPERTY, texts);
       e.start = Instant(std::chrono::seconds(o.span.start));
       e.end = Instant(std::chrono::seconds(o.span.end));
       e.allDay = o.allDay;
