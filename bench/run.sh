@@ -71,12 +71,26 @@ for _ in range(runs):
     query_times.append(t)
     events = out.count(b'"calendar"')
 plain_times = [timed(plain, listing, keep=False)[0] for _ in range(runs)]
+
+
+def read_all():
+    start = time.perf_counter()
+    for f in files:
+        with open(f, "rb") as handle:
+            handle.read()
+    return time.perf_counter() - start
+
+
+loop_times = [read_all() for _ in range(runs)]
 q, p = statistics.median(query_times), statistics.median(plain_times)
+loop = statistics.median(loop_times)
 print("store: %s (%d files, %.1f MB)" % (store, len(files), size / 1e6))
 print("query: events 2026-03-02 2026-03-09 <%d calendars>, TZ=Europe/Berlin -> %d events"
       % (ids.count(",") + 1, events))
 print("events median %.3f s (min %.3f, max %.3f) over %d runs" %
       (q, min(query_times), max(query_times), runs))
 print("plain read (xargs cat) median %.3f s; ratio %.2f" % (p, q / p))
+print("plain read (one python process, open+read each file) median %.3f s; ratio %.2f"
+      % (loop, q / loop))
 print("peak RSS %.1f MB" % (peak_kb(query) / 1024))
 PY
