@@ -146,8 +146,8 @@ Seconds utcSeconds(const icaltimetype& t) {
 }
 
 // Local wall time in the process's zone. Times in a gap or an overlap of the local clock get what
-// mktime with tm_isdst = -1 chooses (glibc: the offset in force before the change for a gap, and
-// the first of the two readings for an overlap).
+// mktime with tm_isdst = -1 chooses (glibc: the offset in force before the change for a gap, so
+// 02:30 of a spring-forward night is 03:30; the second of the two readings for an overlap).
 std::optional<Seconds> localSeconds(const icaltimetype& t, bool midnight) {
   std::tm tm{};
   tm.tm_year = t.year - 1900;
