@@ -23,6 +23,9 @@ namespace {
 // The store answers at most this many events per query; the window is at most four years long.
 constexpr std::size_t kMaxEvents = 500000;
 constexpr auto kLongestWindow = std::chrono::days(1461);
+// Larger files are skipped: no calendar export comes near this, and reading one whole costs its
+// size in memory.
+constexpr off_t kLargestFile = off_t{256} << 20;
 
 struct FileJob {
   std::size_t calendar;  // index into the selected calendars
@@ -71,6 +74,7 @@ bool readRegularFile(const std::string& path, std::string& text) {
   if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   const Fd f(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (st.st_size > kLargestFile) return false;
   text.resize(static_cast<std::size_t>(st.st_size));
   std::size_t got = 0;
   while (true) {
@@ -79,6 +83,7 @@ bool readRegularFile(const std::string& path, std::string& text) {
     if (n < 0) return false;
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
+    if (got > static_cast<std::size_t>(kLargestFile)) return false;  // grew while being read
   }
   text.resize(got);
   if (const void* nul = std::memchr(text.data(), '\0', text.size())) {
