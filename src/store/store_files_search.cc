@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -44,6 +46,40 @@ struct Fd {
   }
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
+};
+
+// libical writes a few warnings of its parser and zone code straight to standard error, which
+// carries nothing but usage lines: while the files are read, descriptor 2 points at /dev/null. No
+// other output is written meanwhile, so nothing else is lost.
+class QuietStandardError {
+ public:
+  QuietStandardError() {
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null < 0) return;
+    saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    wasClosed_ = saved_ < 0 && errno == EBADF;
+    if ((saved_ >= 0 || wasClosed_) && ::dup2(null, STDERR_FILENO) < 0) {
+      if (saved_ >= 0) ::close(saved_);
+      saved_ = -1;
+      wasClosed_ = false;
+    }
+    ::close(null);
+  }
+  ~QuietStandardError() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      ::dup2(saved_, STDERR_FILENO);
+      ::close(saved_);
+    } else if (wasClosed_) {
+      ::close(STDERR_FILENO);
+    }
+  }
+  QuietStandardError(const QuietStandardError&) = delete;
+  QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+ private:
+  int saved_ = -1;
+  bool wasClosed_ = false;
 };
 
 bool hasIcsSuffix(std::string_view name) {
@@ -124,6 +160,7 @@ std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendar
       listCalendarFiles(c, calendars[c].path, jobs);
     }
   }
+  const QuietStandardError quiet;
   quietLibical();
   IcsQuery query;
   query.start = start;

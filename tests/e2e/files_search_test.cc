@@ -118,6 +118,13 @@ TEST(FileStoreEvents, BadFilesAreSkippedSilently) {
                  "DTEND;TZID=Nowhere:bad\r\nSUMMARY:broken\r\nEND:VEVENT\r\n"
                  "BEGIN:VEVENT\r\nUID:d\r\nDTSTART;TZID=../../etc/passwd:20260310T100000\r\n"
                  "RRULE:FREQ=DAILY;BYDAY=XX\r\nSUMMARY:odd zone\r\nEND:VEVENT\r\n"));
+  // Stray END lines make libical print a warning; the zone 4 days ahead puts its event outside.
+  home.write("calendars/cal/c2.ics",
+             "END:VEVENT\r\nEND:VCALENDAR\r\n" +
+                 ics("BEGIN:VTIMEZONE\r\nTZID:Odd\r\nBEGIN:STANDARD\r\nDTSTART:19700101T000000\r\n"
+                     "TZOFFSETFROM:+9999\r\nTZOFFSETTO:+9999\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\n"
+                     "BEGIN:VEVENT\r\nUID:o\r\nDTSTART;TZID=Odd:20260310T100000\r\n"
+                     "SUMMARY:odd offset\r\nEND:VEVENT\r\n"));
   ASSERT_EQ(::mkfifo((home.path() / "calendars/cal/d.ics").c_str(), 0600), 0);
   home.mkdir("calendars/cal/e.ics");
   const RunResult run = events(home, "UTC", "2026-03-10", "2026-03-11", "cal");
