@@ -1,0 +1,296 @@
+#!/usr/bin/env python3
+"""Cross-check of `velkor-calendar events` against python3-recurring-ical-events.
+
+Generates a store of calendar files (recurrence rules, EXDATE, RDATE, RECURRENCE-ID overrides,
+several zones, floating and all-day events) from a fixed seed, asks the program for the events of
+a few windows under a few TZ settings, expands the same files with recurring_ical_events and
+compares the occurrences: calendar, title, local start and end stamps, all-day flag, location.
+
+Where the two differ by a choice the program makes on purpose, the expected side is normalized:
+  - a window longer than 1,461 days is searched over its first 1,461 days only;
+  - an occurrence is in the window when start < window end and end > window start, or, when it
+    has no length, when window start <= start < window end;
+  - an all-day event without DTEND or DURATION lasts one day (RFC 5545), which the library
+    reports as lasting none;
+  - floating times are placed on the local clock before lengths are added: an occurrence keeps
+    its length in exact time, where the library adds it on the wall clock and so ends an hour
+    off when the clock changes in between;
+  - an instant that both the rule and an RDATE give is one occurrence (the library lists it
+    twice);
+  - stamps are local wall-clock minutes; an empty LOCATION counts as none, a missing SUMMARY as
+    the empty title; events are compared as a multiset (the program sorts by start and title).
+
+Every other difference is printed and makes the exit status 1.
+
+usage: crosscheck.py BINARY [--seed N] [--files N] [--keep DIR]
+"""
+
+import argparse
+import collections
+import datetime as dt
+import json
+import os
+import random
+import subprocess
+import sys
+import tempfile
+import zoneinfo
+
+import icalendar
+import recurring_ical_events
+
+ZONES = ["Europe/Berlin", "America/New_York", "Asia/Kolkata", "Australia/Sydney"]
+CALENDARS = ["alpha", "beta", "gamma"]
+SINGLE = "single.ics"
+# Windows chosen around clock changes in Europe, North America and Australia, a year's end, and
+# one longer than four years.
+WINDOWS = [("2026-03-23", "2026-04-06"), ("2026-10-20", "2026-11-10"),
+           ("2025-12-25", "2026-01-08"), ("2024-01-01", "2028-01-05")]
+RUN_ZONES = ["Europe/Berlin", "America/New_York", "Australia/Sydney"]
+LONGEST = dt.timedelta(days=1461)
+UTC = dt.timezone.utc
+
+
+def esc(text):
+    return text.replace("\\", "\\\\").replace(";", "\\;").replace(",", "\\,")
+
+
+class Generator:
+    """Random but reproducible iCalendar events."""
+
+    def __init__(self, seed):
+        self.r = random.Random(seed)
+        self.uid = 0
+
+    def start(self):
+        day = dt.date(2024, 6, 1) + dt.timedelta(days=self.r.randrange(0, 3 * 365))
+        # Hours 01-03 hold the clock changes of every zone used here; times inside a gap or an
+        # overlap are left out, since the two sides may resolve them differently by design.
+        hour = self.r.choice([0] + list(range(4, 24)))
+        return dt.datetime.combine(day, dt.time(hour, self.r.choice([0, 15, 30, 45])))
+
+    def frame(self):
+        return self.r.choice(ZONES + ["UTC", "floating", "date", "date"])
+
+    @staticmethod
+    def stamp(name, when, frame):
+        if frame == "date":
+            return f"{name};VALUE=DATE:{when:%Y%m%d}"
+        if frame == "UTC":
+            return f"{name}:{when:%Y%m%dT%H%M%S}Z"
+        if frame == "floating":
+            return f"{name}:{when:%Y%m%dT%H%M%S}"
+        return f"{name};TZID={frame}:{when:%Y%m%dT%H%M%S}"
+
+    def event(self):
+        """One master event, possibly recurring, and its overrides, as iCalendar text."""
+        r = self.r
+        self.uid += 1
+        uid = f"cross-{self.uid}@velkor"
+        frame = self.frame()
+        start = self.start()
+        if frame == "date":
+            start = dt.datetime.combine(start.date(), dt.time())
+        lines = [f"UID:{uid}", "DTSTAMP:20260101T000000Z", self.stamp("DTSTART", start, frame)]
+        title = r.choice(["Standup", "Review, weekly", "Lunch; team", "Zahnarzt", "日本語 会議",
+                          "Back\\slash"])
+        lines.append(f"SUMMARY:{esc(title)} {self.uid}")
+        if r.random() < 0.4:
+            lines.append(f"LOCATION:{esc(r.choice(['Room 1', 'Café, Berlin', '']))}")
+
+        step = None
+        if frame == "date":
+            kind = r.random()
+            if kind < 0.5:
+                lines.append(self.stamp("DTEND", start + dt.timedelta(days=r.randint(1, 3)), frame))
+            elif kind < 0.7:
+                lines.append(f"DURATION:P{r.randint(1, 2)}D")
+        else:
+            kind = r.random()
+            minutes = r.choice([15, 30, 60, 90, 240, 60 * 26])
+            if kind < 0.4:
+                lines.append(self.stamp("DTEND", start + dt.timedelta(minutes=minutes), frame))
+            elif kind < 0.5 and frame in ZONES:
+                # The end in another zone: the same instant written on another clock.
+                other = r.choice(ZONES)
+                end = (start.replace(tzinfo=zoneinfo.ZoneInfo(frame))
+                       + dt.timedelta(minutes=minutes)).astimezone(zoneinfo.ZoneInfo(other))
+                lines.append(self.stamp("DTEND", end.replace(tzinfo=None), other))
+            elif kind < 0.85:
+                lines.append(f"DURATION:PT{minutes}M")
+            # else: no end, an instant
+
+        overrides = []
+        if r.random() < 0.65:
+            freq = r.choice(["DAILY", "WEEKLY", "WEEKLY", "MONTHLY", "YEARLY"])
+            interval = r.randint(1, 3)
+            rule = f"RRULE:FREQ={freq};INTERVAL={interval}"
+            simple = True
+            if freq == "WEEKLY" and r.random() < 0.3:
+                rule += ";BYDAY=" + ",".join(sorted(r.sample(["MO", "TU", "WE", "TH", "FR"], 2)))
+                simple = False
+            elif freq == "MONTHLY" and r.random() < 0.5:
+                rule += r.choice([";BYMONTHDAY=31", ";BYMONTHDAY=-1", ";BYDAY=-1FR",
+                                  ";BYDAY=MO,TU,WE,TH,FR;BYSETPOS=1"])
+            elif freq == "YEARLY" and r.random() < 0.3:
+                rule += ";BYMONTH=2;BYMONTHDAY=29"
+            end = r.random()
+            if end < 0.3:
+                rule += f";COUNT={r.randint(2, 40)}"
+            elif end < 0.55:
+                until = start + dt.timedelta(days=r.randint(10, 500))
+                rule += (f";UNTIL={until:%Y%m%d}" if frame == "date"
+                         else f";UNTIL={until:%Y%m%dT%H%M%S}Z" if frame != "floating"
+                         else f";UNTIL={until:%Y%m%dT%H%M%S}")
+            lines.append(rule)
+            if simple and freq in ("DAILY", "WEEKLY"):
+                step = dt.timedelta(days=interval * (1 if freq == "DAILY" else 7))
+            if step is not None:
+                for _ in range(r.randint(0, 2)):
+                    lines.append(self.stamp("EXDATE", start + step * r.randint(1, 60), frame))
+                if r.random() < 0.5:
+                    n = r.randint(1, 60)
+                    overrides.append((self.stamp("RECURRENCE-ID", start + step * n, frame),
+                                      start + step * n + dt.timedelta(
+                                          days=r.choice([0, 1, -2, 30]),
+                                          hours=0 if frame == "date" else r.choice([0, 2, 5]))))
+            if r.random() < 0.3:
+                extra = start + dt.timedelta(days=r.randint(1, 400), hours=r.choice([0, 3]))
+                if frame == "date":
+                    extra = dt.datetime.combine(extra.date(), dt.time())
+                lines.append(self.stamp("RDATE", extra, frame))
+
+        text = "BEGIN:VEVENT\r\n" + "\r\n".join(lines) + "\r\nEND:VEVENT\r\n"
+        for rid, moved in overrides:
+            text += ("BEGIN:VEVENT\r\n" + f"UID:{uid}\r\nDTSTAMP:20260101T000000Z\r\n{rid}\r\n"
+                     + self.stamp("DTSTART", moved, frame) + "\r\n"
+                     + (self.stamp("DTEND", moved + dt.timedelta(days=1), frame) if frame == "date"
+                        else self.stamp("DTEND", moved + dt.timedelta(minutes=45), frame)) + "\r\n"
+                     + f"SUMMARY:moved {self.uid}\r\nLOCATION:elsewhere\r\nEND:VEVENT\r\n")
+        return text
+
+
+def calendar_text(events):
+    return ("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//velkor crosscheck//EN\r\n"
+            + "".join(events) + "END:VCALENDAR\r\n")
+
+
+def write_store(root, seed, files):
+    gen = Generator(seed)
+    written = []
+    for cal in CALENDARS:
+        os.makedirs(os.path.join(root, "calendars", cal))
+        for n in range(files):
+            path = os.path.join(root, "calendars", cal, f"{n:04d}.ics")
+            events = [gen.event() for _ in range(gen.r.choice([1, 1, 1, 2, 3]))]
+            with open(path, "w", encoding="utf-8", newline="") as f:
+                f.write(calendar_text(events))
+            written.append((cal, path))
+    path = os.path.join(root, "calendars", SINGLE)
+    with open(path, "w", encoding="utf-8", newline="") as f:
+        f.write(calendar_text([gen.event() for _ in range(files)]))
+    written.append((SINGLE, path))
+    return written
+
+
+def local_midnight(day, zone):
+    return dt.datetime.combine(dt.date.fromisoformat(day), dt.time(), zone)
+
+
+def instant(value, zone):
+    """The aware datetime of a DTSTART/DTEND value; dates and floating times on the local clock."""
+    if isinstance(value, dt.datetime):
+        return value.astimezone(zone) if value.tzinfo else value.replace(tzinfo=zone)
+    return dt.datetime.combine(value, dt.time(), zone)
+
+
+def stamp(when, zone):
+    return when.astimezone(zone).strftime("%Y-%m-%dT%H:%M")
+
+
+def expected(files, first, last, zone):
+    window_start = local_midnight(first, zone)
+    window_end = min(local_midnight(last, zone), window_start + LONGEST)
+    wide = (window_start - dt.timedelta(days=3)).replace(tzinfo=None)
+    wide_end = (window_end + dt.timedelta(days=3)).replace(tzinfo=None)
+    found = collections.Counter()
+    seen = set()
+    for cal, path in files:
+        with open(path, "rb") as f:
+            ics = icalendar.Calendar.from_ical(f.read())
+        for e in recurring_ical_events.of(ics).between(wide, wide_end):
+            s = e["DTSTART"].dt
+            all_day = not isinstance(s, dt.datetime)
+            end_value = e["DTEND"].dt if "DTEND" in e else s
+            if all_day and end_value == s:
+                end_value = s + dt.timedelta(days=1)
+            start_at, end_at = instant(s, zone), instant(end_value, zone)
+            if not all_day and s.tzinfo is None:
+                # Floating: the program places the times on the local clock first and keeps the
+                # length exact; the library adds it on the wall clock, an hour off across a clock
+                # change. (Timed events here get DURATION in minutes only, no nominal days.)
+                end_at = start_at.astimezone(UTC) + (end_value - s)
+            # An instant that both the rule and an RDATE give is one occurrence.
+            occurrence = (path, str(e.get("UID")), "RECURRENCE-ID" in e and e.get("SUMMARY"),
+                          start_at)
+            if occurrence in seen:
+                continue
+            seen.add(occurrence)
+            if start_at == end_at:
+                inside = window_start <= start_at < window_end
+            else:
+                inside = start_at < window_end and end_at > window_start
+            if not inside:
+                continue
+            location = str(e["LOCATION"]) if "LOCATION" in e else None
+            found[(cal, str(e.get("SUMMARY", "")), stamp(start_at, zone), stamp(end_at, zone),
+                   all_day, location or None)] += 1
+    return found
+
+
+def actual(binary, home, first, last, zone):
+    ids = ",".join(CALENDARS + [SINGLE])
+    env = dict(os.environ, XDG_DATA_HOME=home, TZ=zone)
+    run = subprocess.run([binary, "events", first, last, ids], env=env, capture_output=True,
+                         check=False)
+    if run.returncode != 0 or run.stderr:
+        raise SystemExit(f"events {first} {last} under {zone}: status {run.returncode}, "
+                         f"stderr {run.stderr[:200]!r}")
+    found = collections.Counter()
+    for e in json.loads(run.stdout):
+        found[(e["calendar"], e["title"], e["start"], e["end"], e["allDay"],
+               e.get("location"))] += 1
+    return found
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("binary")
+    parser.add_argument("--seed", type=int, default=20260306)
+    parser.add_argument("--files", type=int, default=60, help="files per calendar")
+    parser.add_argument("--keep", help="write the store here and keep it")
+    args = parser.parse_args()
+
+    with tempfile.TemporaryDirectory(prefix="velkor-crosscheck-") as scratch:
+        home = args.keep or scratch
+        files = write_store(home, args.seed, args.files)
+        compared = 0
+        differences = 0
+        for zone_name in RUN_ZONES:
+            zone = zoneinfo.ZoneInfo(zone_name)
+            for first, last in WINDOWS:
+                want = expected(files, first, last, zone)
+                got = actual(args.binary, home, first, last, zone_name)
+                compared += sum((want & got).values())
+                for label, extra in (("only in the library", want - got),
+                                     ("only in velkor-calendar", got - want)):
+                    for key, n in sorted(extra.items(), key=str):
+                        differences += n
+                        print(f"{zone_name} {first}..{last} {label}: {key}")
+        print(f"crosscheck: {len(files)} files, {len(RUN_ZONES) * len(WINDOWS)} queries, "
+              f"{compared} occurrences agree, {differences} differences")
+        return 1 if differences else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
