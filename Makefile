@@ -32,3 +32,27 @@ sanitize:
 
 format:
 	git ls-files '*.cc' '*.h' '*.mm' | xargs clang-format -i
+
+# Hardening: short libFuzzer runs (about a minute over all targets) and long ones by hand,
+# clang-tidy over src/, the whole-process tests under valgrind, and the cross-check against
+# python3-recurring-ical-events (also a CTest test when the modules are there).
+FUZZ_SECONDS ?= 15
+FUZZ_LONG_SECONDS ?= 1800
+CROSSCHECK_PYTHON ?= $(firstword $(wildcard /usr/bin/python3) python3)
+
+.PHONY: fuzz fuzz-long tidy valgrind crosscheck
+
+fuzz: deps
+	bash scripts/ci-fuzz.sh $(FUZZ_SECONDS) build-fuzz
+
+fuzz-long: deps
+	bash scripts/ci-fuzz.sh $(FUZZ_LONG_SECONDS) build-fuzz
+
+tidy: configure
+	bash scripts/ci-tidy.sh $(BUILD)
+
+valgrind: build
+	bash scripts/ci-valgrind.sh $(BUILD)
+
+crosscheck: build
+	$(CROSSCHECK_PYTHON) tests/crosscheck/crosscheck.py $(BUILD)/velkor-calendar

@@ -6,7 +6,8 @@ set -euo pipefail
 [ "$(uname -s)" = Darwin ] && exit 0
 
 packages=(cmake make g++ clang pkg-config libical-dev libicu-dev libgtest-dev libgmock-dev
-          libbenchmark-dev tzdata python3)
+          libbenchmark-dev tzdata python3 clang-tidy libclang-rt-dev valgrind
+          python3-icalendar python3-recurring-ical-events)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
