@@ -1,3 +1,4 @@
+// Access names, the gate and the `status` and `request` commands over a scripted platform.
 #include "store/access.h"
 
 #include <gtest/gtest.h>
@@ -14,174 +15,113 @@ using std::chrono::milliseconds;
 using testing::Script;
 using testing::scriptedPlatform;
 
-TEST(AccessName, NamesEveryStateOnBothSidesOfMacOS14) {
-  struct Case {
-    long status;
-    const char* before14;
-    const char* from14;
-  };
-  const Case cases[] = {
-      {0, "notDetermined", "notDetermined"},
-      {1, "restricted", "restricted"},
-      {2, "denied", "denied"},
-      {3, "fullAccess", "fullAccess"},
-      {4, "unknown", "writeOnly"},
-      {5, "unknown", "unknown"},
-      {-1, "unknown", "unknown"},
-      {1L << 40, "unknown", "unknown"},
-  };
-  for (const Case& c : cases) {
+std::string record(const std::string& name) { return "{\"access\":\"" + name + "\"}\n"; }
+
+TEST(Status, NamesEveryStateOnBothSidesOfMacOS14AndOpensNoStore) {
+  const std::tuple<long, const char*, const char*> cases[] = {{0, "notDetermined", "notDetermined"},
+                                                              {1, "restricted", "restricted"},
+                                                              {2, "denied", "denied"},
+                                                              {3, "fullAccess", "fullAccess"},
+                                                              {4, "unknown", "writeOnly"},
+                                                              {5, "unknown", "unknown"},
+                                                              {-1, "unknown", "unknown"},
+                                                              {1L << 40, "unknown", "unknown"}};
+  for (const auto& [state, before14, from14] : cases) {
     for (bool macOS14 : {false, true}) {
       auto script = std::make_shared<Script>();
-      script->statuses = {c.status};
+      script->statuses = {state};
       script->macOS14 = macOS14;
-      EXPECT_EQ(accessName(scriptedPlatform(script)), macOS14 ? c.from14 : c.before14)
-          << c.status << " macOS14=" << macOS14;
+      std::ostringstream out;
+      EXPECT_EQ(runStatus(scriptedPlatform(script), out), kResult);
+      EXPECT_EQ(out.str(), record(macOS14 ? from14 : before14)) << state << " " << macOS14;
+      EXPECT_EQ(script->storesOpened, 0);
     }
   }
 }
 
-TEST(Status, ReportsTheStateWithStatusZeroWhateverItIs) {
-  for (long state : {0L, 2L, 3L, 4L}) {
-    auto script = std::make_shared<Script>();
-    script->statuses = {state};
-    std::ostringstream out;
-    EXPECT_EQ(runStatus(scriptedPlatform(script), out), kResult);
-    EXPECT_EQ(out.str(), "{\"access\":\"" + accessName(state, true) + "\"}\n");
-    EXPECT_EQ(script->storesOpened, 0);
-  }
-}
-
 TEST(RequireAccess, PassesOnlyFullAccessAndReportsAFreshReading) {
-  struct Case {
-    std::vector<long> statuses;
-    Gate gate;
-    std::string out;
-    int reads;
-  };
-  const Case cases[] = {
+  const std::tuple<std::vector<long>, Gate, std::string, int> cases[] = {
       {{3}, Gate::kPassed, "", 1},
-      {{2}, Gate::kRefused, "{\"access\":\"denied\"}\n", 2},
-      {{4}, Gate::kRefused, "{\"access\":\"writeOnly\"}\n", 2},
-      // The state changed between the two reads: the newer one is reported.
-      {{0, 1}, Gate::kRefused, "{\"access\":\"restricted\"}\n", 2},
-  };
-  for (const Case& c : cases) {
+      {{4}, Gate::kRefused, record("writeOnly"), 2},
+      {{0, 1}, Gate::kRefused, record("restricted"), 2}};  // changed between the reads
+  for (const auto& [statuses, gate, out, reads] : cases) {
     auto script = std::make_shared<Script>();
-    script->statuses = c.statuses;
-    std::ostringstream out;
-    EXPECT_EQ(requireAccess(scriptedPlatform(script), out), c.gate);
-    EXPECT_EQ(out.str(), c.out);
-    EXPECT_EQ(script->statusReads, c.reads);
-    EXPECT_EQ(script->storesOpened, 0);
+    script->statuses = statuses;
+    std::ostringstream got;
+    EXPECT_EQ(requireAccess(scriptedPlatform(script), got), gate);
+    EXPECT_EQ(got.str(), out);
+    EXPECT_EQ(script->statusReads, reads);
   }
 }
 
-struct RequestRun {
-  ExitStatus status;
-  std::string out;
-};
+// How the scripted store answers a request.
+enum class Answer { kNever, kGranted, kRefused, kFromAnotherThreadLater };
 
-RequestRun request(const std::shared_ptr<Script>& script,
-                   milliseconds timeout = milliseconds(5000)) {
-  Platform platform = scriptedPlatform(script);
-  platform.requestTimeout = timeout;
-  std::ostringstream out;
-  const ExitStatus status = runRequest(platform, out);
-  return {status, out.str()};
-}
-
-TEST(Request, AlreadyDecidedAsksNobody) {
-  struct Case {
-    long state;
-    ExitStatus status;
-    const char* name;
-  };
-  const Case cases[] = {
-      {3, kResult, "fullAccess"},  {2, kNoAccess, "denied"},  {1, kNoAccess, "restricted"},
-      {4, kNoAccess, "writeOnly"}, {7, kNoAccess, "unknown"},
-  };
-  for (const Case& c : cases) {
-    auto script = std::make_shared<Script>();
-    script->statuses = {c.state};
-    const RequestRun run = request(script);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.out, std::string("{\"access\":\"") + c.name + "\"}\n");
-    EXPECT_TRUE(script->requests.empty());
-    EXPECT_EQ(script->storesOpened, 1);  // made before the state is looked at
-  }
-}
-
-TEST(Request, UsesTheRequestOfTheRunningSystem) {
-  for (bool macOS14 : {true, false}) {
-    auto script = std::make_shared<Script>();
-    script->macOS14 = macOS14;
-    script->statuses = {0, 3};
-    script->answerRequest = [](AccessCompletion done) { done(true, std::nullopt); };
-    const RequestRun run = request(script);
-    EXPECT_EQ(run.status, kResult);
-    EXPECT_EQ(run.out, "{\"access\":\"fullAccess\"}\n");
-    EXPECT_EQ(script->requests, std::vector<std::string>{macOS14 ? "full" : "legacy"});
-  }
-}
-
-TEST(Request, OutcomeIsTheStateReadAfterwardsNotTheGrantedFlag) {
+TEST(Request, AsksOnlyWhenUndecidedAndReportsTheStateReadAfterwards) {
   struct Case {
     std::vector<long> statuses;  // before, for the record, for the exit status
-    bool granted;
+    bool macOS14;
+    Answer answer;
     ExitStatus status;
-    const char* name;
+    std::string out;
+    std::vector<std::string> requests;
   };
   const Case cases[] = {
-      {{0, 3, 3}, false, kResult, "fullAccess"},
-      {{0, 2, 2}, true, kNoAccess, "denied"},
-      // The record and the exit status come from two separate reads.
-      {{0, 3, 2}, true, kNoAccess, "fullAccess"},
+      {{3}, true, Answer::kGranted, kResult, record("fullAccess"), {}},
+      {{2}, true, Answer::kGranted, kNoAccess, record("denied"), {}},
+      {{4}, false, Answer::kGranted, kNoAccess, record("unknown"), {}},
+      {{0, 3}, true, Answer::kGranted, kResult, record("fullAccess"), {"full"}},
+      {{0, 3}, false, Answer::kGranted, kResult, record("fullAccess"), {"legacy"}},
+      {{0, 3}, true, Answer::kFromAnotherThreadLater, kResult, record("fullAccess"), {"full"}},
+      // The granted flag does not count, the state does; record and status are read apart.
+      {{0, 3}, true, Answer::kRefused, kResult, record("fullAccess"), {"full"}},
+      {{0, 2}, true, Answer::kGranted, kNoAccess, record("denied"), {"full"}},
+      {{0, 3, 2}, true, Answer::kGranted, kNoAccess, record("fullAccess"), {"full"}},
+      {{0}, true, Answer::kNever, kNoAccess, record("notDetermined"), {"full"}},
   };
   for (const Case& c : cases) {
     auto script = std::make_shared<Script>();
     script->statuses = c.statuses;
-    script->answerRequest = [granted = c.granted](AccessCompletion done) {
-      done(granted, std::string("some error"));
+    script->macOS14 = c.macOS14;
+    std::thread answerer;
+    script->answerRequest = [&answerer, answer = c.answer](AccessCompletion done) {
+      if (answer == Answer::kFromAnotherThreadLater) {
+        answerer = std::thread([done = std::move(done)] {
+          std::this_thread::sleep_for(milliseconds(50));
+          done(true, std::nullopt);
+        });
+      } else if (answer != Answer::kNever) {
+        done(answer == Answer::kGranted, std::string("some error"));
+      }
     };
-    const RequestRun run = request(script);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.out, std::string("{\"access\":\"") + c.name + "\"}\n");
-    EXPECT_EQ(script->statusReads, 3);
+    Platform platform = scriptedPlatform(script);
+    // Long enough that only a missing answer reaches it, short enough for a test.
+    platform.requestTimeout = c.answer == Answer::kNever ? milliseconds(20) : milliseconds(60000);
+    std::ostringstream out;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(runRequest(platform, out), c.status);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    if (answerer.joinable()) answerer.join();
+    EXPECT_EQ(out.str(), c.out);
+    EXPECT_EQ(script->requests, c.requests);
+    EXPECT_EQ(script->storesOpened, 1);
   }
 }
 
-TEST(Request, WaitsForAnAnswerFromAnotherThread) {
-  auto script = std::make_shared<Script>();
-  script->statuses = {0, 3};
-  std::thread answerer;
-  script->answerRequest = [&answerer](AccessCompletion done) {
-    answerer = std::thread([done = std::move(done)] {
-      std::this_thread::sleep_for(milliseconds(50));
-      done(true, std::nullopt);
-    });
-  };
-  const auto started = std::chrono::steady_clock::now();
-  const RequestRun run = request(script, milliseconds(60000));
-  answerer.join();
-  EXPECT_EQ(run.status, kResult);
-  EXPECT_EQ(run.out, "{\"access\":\"fullAccess\"}\n");
-  // Released by the answer, long before the deadline.
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
-}
-
-TEST(Request, GivesUpAtTheDeadlineAndSurvivesALateAnswer) {
+TEST(Request, SurvivesAnAnswerAfterTheDeadline) {
   auto script = std::make_shared<Script>();
   script->statuses = {0};
   AccessCompletion kept;
   script->answerRequest = [&kept](AccessCompletion done) { kept = std::move(done); };
-  const RequestRun run = request(script, milliseconds(20));
-  EXPECT_EQ(run.status, kNoAccess);
-  EXPECT_EQ(run.out, "{\"access\":\"notDetermined\"}\n");
+  Platform platform = scriptedPlatform(script);
+  platform.requestTimeout = milliseconds(20);
+  std::ostringstream out;
+  EXPECT_EQ(runRequest(platform, out), kNoAccess);
+  EXPECT_EQ(out.str(), record("notDetermined"));
   ASSERT_TRUE(kept);
   // The wait is over; the completion still holds a live semaphore (checked under ASan).
-  std::thread late([&kept] { kept(true, std::nullopt); });
-  late.join();
+  std::thread([&kept] { kept(true, std::nullopt); }).join();
+  EXPECT_EQ(out.str(), record("notDetermined"));
 }
 
 }  // namespace
