@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/scoped_zone.h"
+#include "support/scoped_env.h"
 
 namespace velkor {
 namespace {

@@ -8,7 +8,7 @@
 #include "events/event_sort.h"
 #include "output/json.h"
 #include "store/text_order.h"
-#include "support/scoped_zone.h"
+#include "support/scoped_env.h"
 #include "support/scripted_store.h"
 
 namespace velkor {

@@ -11,12 +11,14 @@
 #include <future>
 
 #include "store/store_files.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ScopedEnv;
 using testing::TempDir;
 
 constexpr const char* kIcs = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n";
@@ -249,23 +251,6 @@ TEST(FileLayout, SkipsWhatItCannotRead) {
             (std::vector<std::string>{"closed|closed|-|d:closed", "locked|locked|-|d:locked",
                                       "open/x|x|Open:0|d:open/x", "shut.ics|shut|-|f:shut.ics"}));
 }
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) ::setenv(name, value, 1);
-    if (value == nullptr) ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_) ::setenv(name_, old_->c_str(), 1);
-    if (!old_) ::unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(FileStoreRoot, UsesAnAbsoluteXdgDataHomeElseTheHomeDirectory) {
   const std::pair<const char*, const char*> cases[] = {

@@ -13,6 +13,7 @@ extern char** environ;
 namespace velkor::testing {
 namespace {
 
+// This process's environment with `overrides` applied, as "NAME=value" texts.
 std::vector<std::string> mergedEnvironment(const EnvOverrides& overrides) {
   std::map<std::string, std::string> vars;
   for (char** e = environ; *e != nullptr; ++e) {
@@ -20,15 +21,11 @@ std::vector<std::string> mergedEnvironment(const EnvOverrides& overrides) {
     const size_t eq = entry.find('=');
     if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
-  for (const auto& [name, value] : overrides) {
-    if (value == kUnset) {
-      vars.erase(name);
-    } else {
-      vars[name] = value;
-    }
-  }
+  for (const auto& [name, value] : overrides) vars[name] = value;
   std::vector<std::string> out;
-  for (const auto& [name, value] : vars) out.push_back(name + "=" + value);
+  for (const auto& [name, value] : vars) {
+    if (value != kUnset) out.push_back(name + "=" + value);
+  }
   return out;
 }
 
@@ -39,12 +36,10 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   return out;
 }
 
-// pipe2 is Linux-only; tests run single-threaded spawns, so the window between the calls is harmless.
+// pipe2 is Linux-only; tests spawn from one thread, so the window between the calls is harmless.
 bool cloexecPipe(int fds[2]) {
   if (pipe(fds) != 0) return false;
-  fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-  fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-  return true;
+  return fcntl(fds[0], F_SETFD, FD_CLOEXEC) == 0 && fcntl(fds[1], F_SETFD, FD_CLOEXEC) == 0;
 }
 
 }  // namespace
@@ -53,9 +48,7 @@ RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& e
   RunResult result;
   int outPipe[2];
   int errPipe[2];
-  if (!cloexecPipe(outPipe)) return result;
-  if (!cloexecPipe(errPipe)) return result;
-
+  if (!cloexecPipe(outPipe) || !cloexecPipe(errPipe)) return result;
   std::vector<std::string> argv{VELKOR_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<std::string> envp = mergedEnvironment(env);
@@ -73,33 +66,28 @@ RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& e
   posix_spawn_file_actions_destroy(&actions);
   close(outPipe[1]);
   close(errPipe[1]);
-  if (spawned != 0) {
-    close(outPipe[0]);
-    close(errPipe[0]);
-    return result;
-  }
 
+  // Both pipes are drained together, so that a full one cannot stall the child.
   pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
   char buffer[65536];
-  while (open > 0) {
-    if (poll(fds, 2, -1) < 0) break;
+  while (spawned == 0 && (fds[0].fd >= 0 || fds[1].fd >= 0) && poll(fds, 2, -1) >= 0) {
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        sinks[i]->append(buffer, static_cast<size_t>(n));
-      } else {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
+      if (n > 0) sinks[i]->append(buffer, static_cast<size_t>(n));
+      if (n > 0) continue;
+      close(fds[i].fd);
+      fds[i].fd = -1;
     }
   }
+  for (const pollfd& f : fds) {
+    if (f.fd >= 0) close(f.fd);
+  }
   int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+  if (spawned == 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) {
+    result.status = WEXITSTATUS(wstatus);
+  }
   return result;
 }
 
