@@ -306,15 +306,15 @@ TEST(FileSearch, SkipsWhatIsNotARegularIcsFileAndBadFiles) {
   EXPECT_EQ(search({dirCalendar(dir, "c")}, "20260310", "20260311"), want);
 }
 
-// 2026-01-01 plus 1,461 days is 2030-01-01; an endless secondly rule over that long a window
-// finishes quickly and is capped.
+// 2026-01-01 plus 1,461 days is 2030-01-01, not a minute more or less. An endless secondly rule
+// over that long a window finishes quickly and is capped.
 TEST(FileSearch, WindowLongerThanFourYearsIsCut) {
   ScopedZone zone("UTC");
   TempDir dir;
-  dir.write("c/in.ics", ics(ev("DTSTART:20291230T120000Z\nSUMMARY:in")));
-  dir.write("c/out.ics", ics(ev("DTSTART:20300102T120000Z\nSUMMARY:out")));
+  dir.write("c/in.ics", ics(ev("DTSTART:20291231T235900Z\nSUMMARY:in")));
+  dir.write("c/out.ics", ics(ev("DTSTART:20300101T000000Z\nSUMMARY:out")));
   EXPECT_EQ(search({dirCalendar(dir, "c")}, "20260101", "20310101"),
-            std::vector<std::string>{"c:in|20291230T1200|20291230T1200"});
+            std::vector<std::string>{"c:in|20291231T2359|20291231T2359"});
   dir.write("s/s.ics", ics(ev("DTSTART:20200101T000000Z\nRRULE:FREQ=SECONDLY\nSUMMARY:t")));
   const auto before = std::chrono::steady_clock::now();
   const auto found = searchFileCalendars({dirCalendar(dir, "s")}, day("20260101"), day("20310101"),

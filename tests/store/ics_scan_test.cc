@@ -60,6 +60,7 @@ TEST(Scan, SaysWhetherTheTextMayReachTheDays) {
   EXPECT_EQ(first, 20522);
   EXPECT_EQ(daysFromCivil(2000, 3, 1) - daysFromCivil(2000, 2, 28), 2);
   EXPECT_EQ(daysFromCivil(1900, 3, 1) - daysFromCivil(1900, 2, 28), 1);
+  EXPECT_EQ(daysFromCivil(1969, 12, 31), -1);
   for (const auto& [name, text, mayReach] : cases) {
     EXPECT_EQ(mayReachDays(text, first, first + 6), mayReach) << name;
   }
