@@ -1,7 +1,7 @@
 // A small strict JSON reader (RFC 8259) that shares no code with the program's writer, so that the
 // fuzzers and the whole-process tests can check what the program prints. It refuses what a lenient
 // reader lets through: bytes that are not UTF-8, raw control characters in strings, lone surrogate
-// escapes, leading zeros, trailing commas and anything after the value.
+// escapes, leading zeros, trailing commas, anything after the value, and nesting deeper than 64.
 #pragma once
 
 #include <cstddef>

@@ -212,6 +212,12 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 }
 
 bool mayReachDays(std::string_view text, std::int64_t firstDay, std::int64_t lastDay) {
+  // libical also ends lines at a CR alone (files written with CR line ends); this scan reads lines
+  // by LF, so such a text is left to the full parse.
+  for (std::size_t cr = text.find('\r'); cr != std::string_view::npos;
+       cr = text.find('\r', cr + 1)) {
+    if (cr + 1 == text.size() || text[cr + 1] != '\n') return true;
+  }
   std::vector<Bounds> open;  // the components around the current line, innermost last
   std::string unfolded;
   std::size_t pos = 0;

@@ -264,6 +264,8 @@ std::vector<ContentCase> contentCases() {
       {"LfOnlyLineEnds", replaceAll(inner, "\r\n", "\n"), 1},
       {"CrOnlyLineEnds", replaceAll(inner, "\r\n", "\r"), 1},
       {"Utf8ByteOrderMark", "\xEF\xBB\xBF" + inner, 1},
+      {"ByteOrderMarkAndCrOnlyLineEnds", "\xEF\xBB\xBF" + replaceAll(inner, "\r\n", "\r"), 1},
+      {"CrOnlyAfterAStrayLine", "X-JUNK:1\r" + replaceAll(kInner, "\r\n", "\r"), 1},
       // Bytes after a NUL are not read, so this calendar never ends and is lost whole.
       {"NulBytes",
        calendarText(kInner + "BEGIN:VEVENT\r\nUID:n\r\nDTSTART:20260304T120000Z\r\nSUMMARY:x" +
