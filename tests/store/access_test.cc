@@ -72,7 +72,8 @@ TEST(Request, AsksOnlyWhenUndecidedAndReportsTheStateReadAfterwards) {
       {{4}, false, Answer::kGranted, kNoAccess, record("unknown"), {}},
       {{0, 3}, true, Answer::kGranted, kResult, record("fullAccess"), {"full"}},
       {{0, 3}, false, Answer::kGranted, kResult, record("fullAccess"), {"legacy"}},
-      {{0, 3}, true, Answer::kFromAnotherThreadLater, kResult, record("fullAccess"), {"full"}},
+      // The state changes only when the late answer comes: the wait must last until then.
+      {{0}, true, Answer::kFromAnotherThreadLater, kResult, record("fullAccess"), {"full"}},
       // The granted flag does not count, the state does; record and status are read apart.
       {{0, 3}, true, Answer::kRefused, kResult, record("fullAccess"), {"full"}},
       {{0, 2}, true, Answer::kGranted, kNoAccess, record("denied"), {"full"}},
@@ -84,10 +85,12 @@ TEST(Request, AsksOnlyWhenUndecidedAndReportsTheStateReadAfterwards) {
     script->statuses = c.statuses;
     script->macOS14 = c.macOS14;
     std::thread answerer;
-    script->answerRequest = [&answerer, answer = c.answer](AccessCompletion done) {
+    script->answerRequest = [&answerer, answer = c.answer,
+                             s = script.get()](AccessCompletion done) {
       if (answer == Answer::kFromAnotherThreadLater) {
-        answerer = std::thread([done = std::move(done)] {
+        answerer = std::thread([done = std::move(done), s] {
           std::this_thread::sleep_for(milliseconds(50));
+          s->statuses = {0, 3};
           done(true, std::nullopt);
         });
       } else if (answer != Answer::kNever) {

@@ -178,9 +178,7 @@ TEST(FileLayout, ReadsColoursFromTheColorFileOrTheCalendarFile) {
       {"ff8000", ""},
       {"#GG0000", ""},
       {"#ff80001", ""},
-      {"#ff8000 x", ""},
-      {"# ff8000", ""},
-      {"#ff80-00", ""},
+
       {"", ""}};
   std::vector<std::string> items = {
       "f:n/color=\n#ff0000\n", "d:o/color", "f:o/x.ics",
