@@ -1,4 +1,4 @@
-// The `events` command over hand-written calendar directories, byte for byte, in several zones.
+// The `calendars` and `events` commands over calendar directories, byte for byte.
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -126,6 +126,28 @@ TEST(FileStoreEvents, BadFilesAreSkippedSilently) {
             "\"start\":\"2026-03-10T09:00\",\"title\":\"good\"},"
             "{\"allDay\":false,\"calendar\":\"cal\",\"end\":\"2026-03-10T10:00\","
             "\"start\":\"2026-03-10T10:00\",\"title\":\"odd zone\"}]\n");
+}
+
+// The example store in the repository, which `make demo` lists: accounts, a calendar without
+// account, a single-file calendar, colours and titles from every source.
+TEST(FileStoreListing, ListsTheExampleStore) {
+  const RunResult run =
+      runProgram({"calendars"}, {{"XDG_DATA_HOME", VELKOR_SOURCE_DIR "/examples"}});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "[{\"account\":\"\",\"color\":\"#d0021b\",\"id\":\"holidays.ics\",\"kind\":\"local\","
+            "\"title\":\"Feiertage & Advent\"},"
+            "{\"account\":\"\",\"color\":\"#7ed321\",\"id\":\"personal\",\"kind\":\"local\","
+            "\"title\":\"Personal\"},"
+            "{\"account\":\"Family\",\"color\":\"#4a90d9\",\"id\":\"family\\/home\","
+            "\"kind\":\"local\",\"title\":\"Home\"},"
+            "{\"account\":\"Family\",\"color\":\"#f5a623\",\"id\":\"family\\/kids\","
+            "\"kind\":\"local\",\"title\":\"Kids\"},"
+            "{\"account\":\"Work\",\"color\":\"#9013fe\",\"id\":\"work\\/projects\","
+            "\"kind\":\"local\",\"title\":\"Projects\"},"
+            "{\"account\":\"Work\",\"color\":\"#50e3c2\",\"id\":\"work\\/team\",\"kind\":\"local\","
+            "\"title\":\"Team\"}]\n");
 }
 
 }  // namespace
