@@ -128,6 +128,31 @@ TEST(FileStoreEvents, BadFilesAreSkippedSilently) {
             "\"start\":\"2026-03-10T10:00\",\"title\":\"odd zone\"}]\n");
 }
 
+// Identifiers escaped, titles from displayname files and calendar names, colours as #rrggbb,
+// texts repaired to valid UTF-8, sorted by account then title.
+TEST(FileStoreListing, ListsHandWrittenCalendarsByteForByte) {
+  TempDir home;
+  home.write("calendars/work/displayname", "Work\n");
+  home.write("calendars/work/team/displayname", "Team\r\n");
+  home.write("calendars/work/team/color", "#ABCDEF80\n");
+  home.write("calendars/holidays.ics",
+             "BEGIN:VCALENDAR\r\nX-WR-CALNAME:Feiertage\\, \r\n Advent\r\n"
+             "X-APPLE-CALENDAR-COLOR:#D0021B\r\nEND:VCALENDAR\r\n");
+  home.mkdir("calendars/a,b%");
+  home.mkdir("calendars/Bad\xFF/x");
+  const RunResult run = runProgram({"calendars"}, {{"XDG_DATA_HOME", home.path().string()}});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "[{\"account\":\"\",\"color\":\"#d0021b\",\"id\":\"holidays.ics\",\"kind\":\"local\","
+            "\"title\":\"Feiertage, Advent\"},"
+            "{\"account\":\"\",\"id\":\"a%2Cb%25\",\"kind\":\"local\",\"title\":\"a,b%\"},"
+            "{\"account\":\"Bad\xEF\xBF\xBD\",\"id\":\"Bad%FF\\/x\",\"kind\":\"local\","
+            "\"title\":\"x\"},"
+            "{\"account\":\"Work\",\"color\":\"#abcdef\",\"id\":\"work\\/team\",\"kind\":\"local\","
+            "\"title\":\"Team\"}]\n");
+}
+
 // The example store in the repository, which `make demo` lists: accounts, a calendar without
 // account, a single-file calendar, colours and titles from every source.
 TEST(FileStoreListing, ListsTheExampleStore) {

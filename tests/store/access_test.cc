@@ -76,7 +76,7 @@ TEST(Request, AsksOnlyWhenUndecidedAndReportsTheStateReadAfterwards) {
       {{0}, true, Answer::kFromAnotherThreadLater, kResult, record("fullAccess"), {"full"}},
       // The granted flag does not count, the state does; record and status are read apart.
       {{0, 3}, true, Answer::kRefused, kResult, record("fullAccess"), {"full"}},
-      {{0, 2}, true, Answer::kGranted, kNoAccess, record("denied"), {"full"}},
+      {{0, 2}, true, Answer::kRefused, kNoAccess, record("denied"), {"full"}},
       {{0, 3, 2}, true, Answer::kGranted, kNoAccess, record("fullAccess"), {"full"}},
       {{0}, true, Answer::kNever, kNoAccess, record("notDetermined"), {"full"}},
   };
