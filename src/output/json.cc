@@ -7,8 +7,6 @@
 namespace velkor {
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
 void appendMember(std::string& out, std::string_view key, std::string_view value) {
   out.push_back('"');
   out.append(key);
@@ -36,14 +34,7 @@ void appendJsonString(std::string& out, std::string_view text) {
   while (i < text.size()) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
-      const int n = utf8SequenceLength(text.substr(i));
-      if (n > 0) {
-        out.append(text.substr(i, static_cast<size_t>(n)));
-        i += static_cast<size_t>(n);
-      } else {
-        out.append(kReplacement);
-        i += static_cast<size_t>(-n);
-      }
+      i += appendRepairedSequence(out, text.substr(i));
       continue;
     }
     switch (c) {

@@ -55,20 +55,20 @@ int utf8SequenceLength(std::string_view s) {
   return need + 1;
 }
 
+size_t appendRepairedSequence(std::string& out, std::string_view s) {
+  const int n = utf8SequenceLength(s);
+  if (n > 0) {
+    out.append(s.substr(0, static_cast<size_t>(n)));
+    return static_cast<size_t>(n);
+  }
+  out.append(kReplacement);
+  return static_cast<size_t>(-n);
+}
+
 std::string repairUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  size_t i = 0;
-  while (i < text.size()) {
-    const int n = utf8SequenceLength(text.substr(i));
-    if (n > 0) {
-      out.append(text.substr(i, static_cast<size_t>(n)));
-      i += static_cast<size_t>(n);
-    } else {
-      out.append(kReplacement);
-      i += static_cast<size_t>(-n);
-    }
-  }
+  for (size_t i = 0; i < text.size();) i += appendRepairedSequence(out, text.substr(i));
   return out;
 }
 

@@ -13,6 +13,10 @@ namespace velkor {
 // practice, so each ill-formed subpart becomes exactly one U+FFFD.
 int utf8SequenceLength(std::string_view s);
 
+// Appends the sequence at the start of `s` (not empty) to `out`, or U+FFFD when it is ill-formed;
+// gives the number of bytes of `s` used.
+size_t appendRepairedSequence(std::string& out, std::string_view s);
+
 // `text` with every ill-formed subpart replaced by U+FFFD.
 std::string repairUtf8(std::string_view text);
 

@@ -20,6 +20,7 @@
 #include <system_error>
 #include <utility>
 
+#include "output/utf8.h"
 #include "store/store_files.h"
 
 namespace velkor {
@@ -331,35 +332,6 @@ CalendarHeader readHeader(const fs::path& file) {
   return header;
 }
 
-// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when there is none.
-size_t utf8SequenceLength(std::string_view s) {
-  const auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
-  const uint8_t lead = byte(0);
-  if (lead < 0x80) return 1;
-  size_t need = 0;
-  uint8_t lo = 0x80;
-  uint8_t hi = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    need = 1;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    need = 2;
-    if (lead == 0xE0) lo = 0xA0;  // no overlong forms
-    if (lead == 0xED) hi = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    need = 3;
-    if (lead == 0xF0) lo = 0x90;
-    if (lead == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (s.size() <= need) return 0;
-  for (size_t i = 1; i <= need; ++i) {
-    const uint8_t b = byte(i);
-    if (b < (i == 1 ? lo : 0x80) || b > (i == 1 ? hi : 0xBF)) return 0;
-  }
-  return need + 1;
-}
-
 // A path component as identifier text: '%', ',' and bytes outside valid UTF-8 as %XX, so that
 // identifiers are valid text, never contain the separator of the `events` list and stay unique.
 void appendIdentifierPart(std::string& out, std::string_view name) {
@@ -371,13 +343,13 @@ void appendIdentifierPart(std::string& out, std::string_view name) {
   };
   size_t i = 0;
   while (i < name.size()) {
-    const size_t n = utf8SequenceLength(name.substr(i));
-    if (n == 0 || name[i] == '%' || name[i] == ',') {
+    const int n = utf8SequenceLength(name.substr(i));
+    if (n <= 0 || name[i] == '%' || name[i] == ',') {
       escape(static_cast<uint8_t>(name[i]));
       ++i;
     } else {
-      out.append(name.substr(i, n));
-      i += n;
+      out.append(name.substr(i, static_cast<size_t>(n)));
+      i += static_cast<size_t>(n);
     }
   }
 }
