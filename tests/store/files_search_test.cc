@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <ctime>
 #include <random>
@@ -407,6 +408,65 @@ class Generator {
 
   std::mt19937 rng_;
 };
+
+// A calendar of several megabytes is read a batch of events at a time, and one cut short (no
+// END:VCALENDAR) keeps its complete events: each must give what the same events give in a small,
+// whole file, with overrides far from their master, a UID folded, a zone defined after the events.
+TEST(FileSearch, LargeAndCutShortFilesGiveWhatASmallFileGives) {
+  ScopedZone zone("Europe/Berlin");
+  std::string padding;  // events long before the window, in two halves
+  for (int i = 0; padding.size() < (6u << 20); ++i) {
+    padding += ev("UID:old-" + std::to_string(i) + "\nDTSTART:20100101T100000Z\nSUMMARY:old");
+  }
+  const std::string firstHalf = padding.substr(0, padding.find("BEGIN:VEVENT", 3u << 20));
+  const std::string secondHalf = padding.substr(firstHalf.size());
+  const std::string before = moved("20260303", "20260304T120000", "moved before");
+  const std::string master =
+      weekly("Weekly", "") + ev("UID:Fol\n ded\nDTSTART:20260305T080000Z\nRRULE:FREQ=DAILY;COUNT="
+                                "3\nSUMMARY:folded uid");
+  const std::string after =
+      moved("20260310", "20260311T090000", "moved after") +
+      ev("UID:Folded\nRECURRENCE-ID:20260306T080000Z\nDTSTART:20260306T180000Z\nSUMMARY:evening") +
+      ev("UID:Lost\nRECURRENCE-ID:20260303T100000Z\nDTSTART:20260312T100000Z\nSUMMARY:lost") +
+      ev("DTSTART;TZID=Office Time:20260309T090000\nSUMMARY:office") + kOwnZone;
+  const std::string small = ics(before + master + after);
+  auto cut = [](std::string text) {
+    text.erase(text.rfind("END:VCALENDAR"));
+    return text + "BEGIN:VEVENT\r\nUID:cut\r\nSUMMARY:cut\r\nDTSTART:2026031";
+  };
+  auto crOnly = [](const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+      if (c != '\n') out += c;
+    }
+    return out;
+  };
+  const std::string large = ics(before + firstHalf + master + secondHalf + after);
+  const std::pair<const char*, std::string> rows[] = {
+      {"large", large},
+      {"large, cut short", cut(large)},
+      {"small, cut short", cut(small)},
+      {"small, cut short, CR line ends", crOnly(cut(small))},
+      {"large, cut short, CR line ends", crOnly(cut(large))},
+  };
+  TempDir dir;
+  dir.write("small.ics", small);
+  const FileCalendar whole{Calendar{"c", "c", std::nullopt, std::nullopt}, dir.path() / "small.ics",
+                           true};
+  const std::vector<std::string> expected = search({whole}, "20260302", "20260323");
+  // Both overrides replace their occurrences; the orphan stands alone.
+  for (const char* title : {"moved before", "moved after", "evening", "lost", "office"}) {
+    EXPECT_EQ(std::count_if(expected.begin(), expected.end(),
+                            [&](const std::string& e) { return e.find(title) != e.npos; }),
+              1)
+        << title;
+  }
+  for (const auto& [name, text] : rows) {
+    dir.write("other.ics", text);
+    const FileCalendar other{whole.calendar, dir.path() / "other.ics", true};
+    EXPECT_EQ(search({other}, "20260302", "20260323"), expected) << name;
+  }
+}
 
 // The fast search (byte scan, expansion started near the window) against the full one (every file
 // parsed, every rule expanded from its start) over a generated store of varied events, for windows
