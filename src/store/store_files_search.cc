@@ -111,7 +111,8 @@ bool readRegularFile(const std::string& path, std::string& text) {
   const Fd f(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   if (st.st_size > kLargestFile) return false;
-  text.resize(static_cast<std::size_t>(st.st_size));
+  // One byte more than the size, so that reading a file that did not change ends without growing.
+  text.resize(static_cast<std::size_t>(st.st_size) + 1);
   std::size_t got = 0;
   while (true) {
     if (got == text.size()) text.resize(text.size() + 4096 + text.size() / 2);
