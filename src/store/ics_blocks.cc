@@ -5,6 +5,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "store/ics_text.h"
+
 namespace velkor {
 namespace {
 
@@ -12,16 +14,6 @@ using Offset = std::uint32_t;
 
 // The calendar's own lines are repeated in every batch: a header larger than this is not worth it.
 constexpr std::size_t kLargestHead = 1 << 20;
-
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equalsUpper(std::string_view text, std::string_view upperWord) {
-  if (text.size() != upperWord.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (upper(text[i]) != upperWord[i]) return false;
-  }
-  return true;
-}
 
 std::string_view nameOf(std::string_view line) {
   return line.substr(0, std::min(line.find_first_of(";:"), line.size()));

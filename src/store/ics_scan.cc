@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "store/ics_text.h"
+
 namespace velkor {
 namespace {
 
@@ -16,16 +18,6 @@ constexpr Day kAlways = -kNever;
 // Local dates become instants through zone offsets (at most 99:59 in a VTIMEZONE) and the time of
 // day: five days either way covers both.
 constexpr Day kMarginDays = 5;
-
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equalsUpper(std::string_view text, std::string_view upperWord) {
-  if (text.size() != upperWord.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (upper(text[i]) != upperWord[i]) return false;
-  }
-  return true;
-}
 
 bool startsWithUpper(std::string_view text, std::string_view upperWord) {
   return text.size() >= upperWord.size() &&
@@ -50,12 +42,12 @@ std::optional<Day> dayOf(std::string_view v) {
   auto d = digits(v.substr(6, 2));
   if (!y || !m || !d || *m < 1 || *m > 12 || *d < 1 || *d > 31) return std::nullopt;
   if (v.size() > 8) {
-    if (upper(v[8]) != 'T') return std::nullopt;
+    if (upperAscii(v[8]) != 'T') return std::nullopt;
     auto hh = digits(v.substr(9, 2));
     auto mm = digits(v.substr(11, 2));
     auto ss = digits(v.substr(13, 2));
     if (!hh || !mm || !ss || *hh > 23 || *mm > 59 || *ss > 60) return std::nullopt;
-    if (v.size() == 16 && upper(v[15]) != 'Z') return std::nullopt;
+    if (v.size() == 16 && upperAscii(v[15]) != 'Z') return std::nullopt;
   }
   return daysFromCivil(*y, *m, *d);
 }
@@ -63,12 +55,12 @@ std::optional<Day> dayOf(std::string_view v) {
 // Whole days (rounded up) that a DURATION ("P1W", "-PT90M", "P1DT2H") spans, sign dropped.
 std::optional<Day> durationDays(std::string_view v) {
   if (!v.empty() && (v[0] == '+' || v[0] == '-')) v.remove_prefix(1);
-  if (v.empty() || upper(v[0]) != 'P') return std::nullopt;
+  if (v.empty() || upperAscii(v[0]) != 'P') return std::nullopt;
   v.remove_prefix(1);
   std::int64_t days = 0, seconds = 0;
   bool inTime = false, any = false;
   while (!v.empty()) {
-    if (upper(v[0]) == 'T' && !inTime) {
+    if (upperAscii(v[0]) == 'T' && !inTime) {
       inTime = true;
       v.remove_prefix(1);
       continue;
@@ -77,7 +69,7 @@ std::optional<Day> durationDays(std::string_view v) {
     while (n < v.size() && v[n] >= '0' && v[n] <= '9') ++n;
     if (n == 0 || n > 9 || n == v.size()) return std::nullopt;
     const std::int64_t amount = *digits(v.substr(0, n));
-    const char unit = upper(v[n]);
+    const char unit = upperAscii(v[n]);
     if (!inTime && unit == 'W') {
       days += amount * 7;
     } else if (!inTime && unit == 'D') {
