@@ -15,19 +15,6 @@ using Offset = std::uint32_t;
 // The calendar's own lines are repeated in every batch: a header larger than this is not worth it.
 constexpr std::size_t kLargestHead = 1 << 20;
 
-std::string_view nameOf(std::string_view line) {
-  return line.substr(0, std::min(line.find_first_of(";:"), line.size()));
-}
-
-std::optional<std::string_view> valueOf(std::string_view line) {
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '"') quoted = !quoted;
-    if (line[i] == ':' && !quoted) return line.substr(i + 1);
-  }
-  return std::nullopt;
-}
-
 // A UID libical gives back exactly as written: no escapes to undo, nothing to trim.
 bool plainUid(std::string_view uid) {
   auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; };

@@ -90,20 +90,6 @@ std::optional<Day> durationDays(std::string_view v) {
   return days + (seconds + 86399) / 86400;
 }
 
-// The value of a content line: what follows the first colon outside quoted parameter values.
-std::optional<std::string_view> valueOf(std::string_view line) {
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == '"') quoted = !quoted;
-    if (line[i] == ':' && !quoted) return line.substr(i + 1);
-  }
-  return std::nullopt;
-}
-
-std::string_view nameOf(std::string_view line) {
-  return line.substr(0, std::min(line.find_first_of(";:"), line.size()));
-}
-
 struct Bounds {
   bool vevent = false;
   bool hasStart = false;

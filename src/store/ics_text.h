@@ -1,7 +1,9 @@
 // ASCII case rules of iCalendar names (BEGIN, DTSTART, ...), shared by the byte scanners.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace velkor {
@@ -17,6 +19,21 @@ inline bool equalsUpper(std::string_view text, std::string_view upperWord) {
     if (upperAscii(text[i]) != upperWord[i]) return false;
   }
   return true;
+}
+
+// The name of a content line: everything before its first ';' or ':'.
+inline std::string_view nameOf(std::string_view line) {
+  return line.substr(0, std::min(line.find_first_of(";:"), line.size()));
+}
+
+// The value of a content line: what follows the first colon outside quoted parameter values.
+inline std::optional<std::string_view> valueOf(std::string_view line) {
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '"') quoted = !quoted;
+    if (line[i] == ':' && !quoted) return line.substr(i + 1);
+  }
+  return std::nullopt;
 }
 
 }  // namespace velkor
