@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_dir.h"
-#include "store/store_files.h"
+#include "filestore/filestore.h"
 
 namespace {
 

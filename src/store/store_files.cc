@@ -2,7 +2,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "store/store_files.h"
+#include "filestore/filestore.h"
 
 namespace velkor {
 namespace {

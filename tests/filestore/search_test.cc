@@ -11,7 +11,7 @@
 #include <ctime>
 #include <random>
 
-#include "store/store_files.h"
+#include "filestore/filestore.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 

@@ -20,8 +20,8 @@
 #include <system_error>
 #include <utility>
 
+#include "filestore/filestore.h"
 #include "output/utf8.h"
-#include "store/store_files.h"
 
 namespace velkor {
 namespace {

@@ -1,4 +1,4 @@
-#include "store/ics_scan.h"
+#include "filestore/scan.h"
 
 #include <algorithm>
 #include <limits>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "store/ics_text.h"
+#include "filestore/ics_text.h"
 
 namespace velkor {
 namespace {

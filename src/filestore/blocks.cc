@@ -1,11 +1,11 @@
-#include "store/ics_blocks.h"
+#include "filestore/blocks.h"
 
 #include <cstring>
 #include <limits>
 #include <unordered_map>
 #include <utility>
 
-#include "store/ics_text.h"
+#include "filestore/ics_text.h"
 
 namespace velkor {
 namespace {

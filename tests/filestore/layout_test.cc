@@ -10,7 +10,7 @@
 #include <fstream>
 #include <future>
 
-#include "store/store_files.h"
+#include "filestore/filestore.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 

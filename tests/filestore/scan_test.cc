@@ -1,6 +1,6 @@
 // The byte scan that lets the search skip files: it may say "no" only when no event of the text can
 // reach the days asked, and must say "yes" whenever it is unsure.
-#include "store/ics_scan.h"
+#include "filestore/scan.h"
 
 #include <gtest/gtest.h>
 

@@ -15,9 +15,9 @@
 #include <thread>
 #include <utility>
 
-#include "store/ics_events.h"
-#include "store/ics_scan.h"
-#include "store/store_files.h"
+#include "filestore/filestore.h"
+#include "filestore/ics_events.h"
+#include "filestore/scan.h"
 
 namespace velkor {
 namespace {

@@ -1,0 +1,25 @@
+// The occurrences of one recurring event (a master and its overrides) that reach a window.
+#pragma once
+
+#include <vector>
+
+#include "filestore/timing.h"
+
+namespace velkor {
+
+struct Occurrence {
+  Span span;
+  bool allDay = false;
+  icalcomponent* source = nullptr;  // the VEVENT whose title and location it carries
+};
+
+// A master (no RECURRENCE-ID) with the overrides of its UID; or an override alone, without master.
+struct Unit {
+  icalcomponent* master = nullptr;
+  std::vector<icalcomponent*> overrides;
+};
+
+// The unit's occurrences overlapping the query's window, by start.
+std::vector<Occurrence> occurrencesOf(const Unit& unit, const IcsQuery& query, FileZones& zones);
+
+}  // namespace velkor
