@@ -1,9 +1,11 @@
-// ASCII case rules of iCalendar names (BEGIN, DTSTART, ...), shared by the byte scanners.
+// Content-line helpers shared by the byte scanners and the header reader: the ASCII case rules of
+// iCalendar names (BEGIN, DTSTART, ...), names, values and TEXT escapes.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace velkor {
@@ -34,6 +36,29 @@ inline std::optional<std::string_view> valueOf(std::string_view line) {
     if (line[i] == ':' && !quoted) return line.substr(i + 1);
   }
   return std::nullopt;
+}
+
+// RFC 5545 TEXT escapes undone; a backslash before anything else is kept as written.
+inline std::string unescapeText(std::string_view raw) {
+  std::string out;
+  out.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '\\' || i + 1 == raw.size()) {
+      out += raw[i];
+      continue;
+    }
+    const char next = raw[i + 1];
+    if (next == 'n' || next == 'N') {
+      out += '\n';
+    } else if (next == '\\' || next == ';' || next == ',') {
+      out += next;
+    } else {
+      out += raw[i];
+      continue;
+    }
+    ++i;
+  }
+  return out;
 }
 
 }  // namespace velkor
