@@ -2,9 +2,9 @@
 // system without the SDK.
 //
 // On a non-Apple target clang ignores availability for macOS, so the introduction versions are
-// dropped and a deprecation becomes a plain one: the check sees what a Mac build with the default
-// deployment target (the SDK's own version) sees, and an unsilenced call of a deprecated method
-// fails it.
+// dropped and a deprecation becomes a plain one: the check sees what a Mac build targeting the
+// SDK's own version sees (stricter than the build's 12.0), and an unsilenced call of a deprecated
+// method fails it.
 #pragma once
 
 // The SDK version the declarations take the shape of, as <Availability.h> defines it: 14.0
