@@ -33,7 +33,7 @@ AnswerSignal portableAnswerSignal() {
   auto semaphore = std::make_shared<std::counting_semaphore<>>(0);
   return {[semaphore] { semaphore->release(); },
           [semaphore](std::chrono::milliseconds timeout) {
-            (void)semaphore->try_acquire_for(timeout);
+            (void)semaphore->try_acquire_until(std::chrono::steady_clock::now() + timeout);
           }};
 }
 
