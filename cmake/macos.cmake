@@ -26,9 +26,14 @@ function(velkor_finish_macos_executable)
   target_link_options(velkor-calendar PRIVATE
     "LINKER:-sectcreate,__TEXT,__info_plist,${VELKOR_INFO_PLIST}")
   set_property(TARGET velkor-calendar APPEND PROPERTY LINK_DEPENDS "${VELKOR_INFO_PLIST}")
-  # Under the hardened runtime calendar access needs the entitlement in the signature.
+  # Under the hardened runtime calendar access needs the entitlement in the signature. A real
+  # identity also gets a secure timestamp, without which notarization refuses the signature.
+  set(timestamp "")
+  if(NOT VELKOR_CODESIGN_IDENTITY STREQUAL "-")
+    set(timestamp --timestamp)
+  endif()
   add_custom_command(TARGET velkor-calendar POST_BUILD
-    COMMAND codesign --force --options runtime
+    COMMAND codesign --force --options runtime ${timestamp}
             --entitlements "${VELKOR_ENTITLEMENTS}"
             --sign "${VELKOR_CODESIGN_IDENTITY}"
             "$<TARGET_FILE:velkor-calendar>"

@@ -1,13 +1,44 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when some are missing.
+# Installs the Debian packages the build and the tests need, when some are missing. On macOS it
+# checks for what the build needs and prints the one Homebrew command that installs the rest.
+# --program: only what the program itself needs (no GoogleTest); `make demo` on macOS.
 set -euo pipefail
 
-# macOS builds use the system frameworks only; nothing to install there.
-[ "$(uname -s)" = Darwin ] && exit 0
+program_only=false
+[ "${1:-}" = --program ] && program_only=true
+
+# The program uses the system frameworks only; the build needs the Command Line Tools and CMake,
+# the tests GoogleTest.
+check_macos() {
+  local missing=() prefix found
+  if ! xcode-select -p >/dev/null 2>&1; then
+    echo "the Xcode Command Line Tools are missing; run: xcode-select --install" >&2
+    return 1
+  fi
+  command -v cmake >/dev/null 2>&1 || missing+=(cmake)
+  if ! $program_only; then
+    found=false
+    for prefix in $(brew --prefix 2>/dev/null) /opt/homebrew /usr/local; do
+      if [ -f "$prefix/include/gtest/gtest.h" ] && [ -f "$prefix/include/gmock/gmock.h" ]; then
+        found=true
+      fi
+    done
+    $found || missing+=(googletest)
+  fi
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "missing packages; run: brew install ${missing[*]}" >&2
+  command -v brew >/dev/null 2>&1 || echo "(Homebrew itself first: https://brew.sh)" >&2
+  return 1
+}
+
+if [ "$(uname -s)" = Darwin ]; then
+  check_macos
+  exit
+fi
 
 packages=(cmake make g++ clang pkg-config libical-dev libicu-dev libgtest-dev libgmock-dev
           libbenchmark-dev tzdata python3 clang-tidy libclang-rt-dev valgrind
-          python3-icalendar python3-recurring-ical-events)
+          python3-icalendar python3-recurring-ical-events python3-yaml)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -29,6 +29,14 @@ std::string accessName(const Platform& platform) {
   return accessName(status, platform.isMacOS14OrLater());
 }
 
+AnswerSignal portableAnswerSignal() {
+  auto semaphore = std::make_shared<std::counting_semaphore<>>(0);
+  return {[semaphore] { semaphore->release(); },
+          [semaphore](std::chrono::milliseconds timeout) {
+            (void)semaphore->try_acquire_until(std::chrono::steady_clock::now() + timeout);
+          }};
+}
+
 std::unique_ptr<Store> openStore(const Platform& platform) { return platform.openStore(); }
 
 Gate requireAccess(const Platform& platform, std::ostream& out) {
@@ -46,20 +54,18 @@ ExitStatus runStatus(const Platform& platform, std::ostream& out) {
 ExitStatus runRequest(const Platform& platform, std::ostream& out) {
   const std::unique_ptr<Store> store = openStore(platform);
   if (accessName(platform) == "notDetermined") {
-    // The completion keeps its own reference, so an answer after the deadline still signals a
-    // live semaphore.
-    auto answered = std::make_shared<std::counting_semaphore<>>(0);
-    AccessCompletion completion = [answered](bool, const std::optional<std::string>&) {
-      answered->release();
-    };
+    // The completion keeps its own copy of the signal, so an answer after the deadline still
+    // signals a live one.
+    const AnswerSignal answered = platform.answerSignal();
+    AccessCompletion completion = [signal = answered.signal](
+                                      bool, const std::optional<std::string>&) { signal(); };
     if (platform.isMacOS14OrLater()) {
       store->requestFullAccessToEvents(std::move(completion));
     } else {
       store->requestAccessToEvents(std::move(completion));
     }
-    const auto deadline = std::chrono::steady_clock::now() + platform.requestTimeout;
     // Answered or timed out, the outcome is whatever the platform reports now.
-    (void)answered->try_acquire_until(deadline);
+    answered.wait(platform.requestTimeout);
   }
   emit(out, Status(accessName(platform)));
   return accessName(platform) == "fullAccess" ? kResult : kNoAccess;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 namespace velkor {
 namespace {
@@ -16,19 +17,23 @@ Instant instantFromReferenceSeconds(double seconds) {
   if (std::isnan(seconds)) return kReferenceDate;
   if (seconds > kLimitSeconds) seconds = kLimitSeconds;
   if (seconds < -kLimitSeconds) seconds = -kLimitSeconds;
-  // Whole seconds and the fraction separately: the subtraction is exact, and scaling only the
-  // fraction keeps the rounding error far below a millisecond even for distant dates.
-  const double whole = std::floor(seconds);
-  const double fraction = (seconds - whole) * 1000.0;  // in [0, 1000]
-  double millis = std::floor(fraction);
-  if (fraction - millis >= 0.5) millis += 1.0;
-  const auto total = static_cast<std::int64_t>(whole) * 1000 + static_cast<std::int64_t>(millis);
+  double millis = std::floor(seconds * 1000.0);
+  // The product may have rounded up onto a millisecond that the date itself does not reach;
+  // the fused multiply-add gives the sign of the exact difference.
+  if (std::fma(seconds, 1000.0, -millis) < 0.0) millis -= 1.0;
+  const auto total = static_cast<std::int64_t>(millis);
   return kReferenceDate + std::chrono::milliseconds{total};
 }
 
 double referenceSecondsFromInstant(Instant instant) {
-  const std::int64_t millis = (instant - kReferenceDate).count();
-  return static_cast<double>(millis) / 1000.0;
+  const auto millis = static_cast<double>((instant - kReferenceDate).count());
+  double seconds = millis / 1000.0;
+  // The first date at or after the instant, so that the conversion back, which goes towards the
+  // past, gives the same instant.
+  if (std::fma(seconds, 1000.0, -millis) < 0.0) {
+    seconds = std::nextafter(seconds, std::numeric_limits<double>::infinity());
+  }
+  return seconds;
 }
 
 }  // namespace velkor

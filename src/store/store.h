@@ -73,6 +73,18 @@ enum AuthorizationStatus : long {
   kWriteOnly = 4,
 };
 
+// Where `request` waits for the answer: the completion calls `signal` once, from any thread and
+// possibly after the wait is over; `wait` returns when signalled or after the timeout, counted
+// on a monotonic clock from the call. The two share whatever the signal needs.
+struct AnswerSignal {
+  std::function<void()> signal;
+  std::function<void(std::chrono::milliseconds timeout)> wait;
+};
+
+// A counting semaphore of the standard library; the platforms without a primitive of their own
+// use it.
+AnswerSignal portableAnswerSignal();
+
 struct Platform {
   std::function<long()> authorizationStatus;
   std::function<bool()> isMacOS14OrLater;
@@ -80,6 +92,7 @@ struct Platform {
   std::function<void(std::chrono::milliseconds)> sleep;
   // How long `request` waits for the answer, counted from the return of the request call.
   std::chrono::milliseconds requestTimeout = std::chrono::seconds(300);
+  std::function<AnswerSignal()> answerSignal = portableAnswerSignal;
 };
 
 // The real operations of the platform this program was built for.

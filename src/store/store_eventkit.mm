@@ -4,6 +4,7 @@
 #import <CoreGraphics/CoreGraphics.h>
 #import <EventKit/EventKit.h>
 #import <Foundation/Foundation.h>
+#import <dispatch/dispatch.h>
 
 #include <chrono>
 #include <memory>
@@ -17,8 +18,33 @@
 #include "store/eventkit_time.h"
 #include "store/store.h"
 
+// The request of macOS 14 exists only in SDKs from 14 on; an undefined version would silently
+// compile it out.
+#ifndef __MAC_OS_X_VERSION_MAX_ALLOWED
+#error "the SDK's availability macros are missing"
+#endif
+
 namespace velkor {
 namespace {
+
+// Runs `body`; an Objective-C exception raised inside gives `fallback` instead. Uncaught, it
+// would end the process with a message on standard error.
+template <typename T, typename Body>
+T guarded(T fallback, Body&& body) {
+  @try {
+    return body();
+  } @catch (...) {
+    return fallback;
+  }
+}
+
+template <typename Body>
+void guarded(Body&& body) {
+  @try {
+    body();
+  } @catch (...) {
+  }
+}
 
 // Owns one CoreGraphics object from a Create function and releases it on every path.
 template <typename Ref, void (*Release)(Ref)>
@@ -100,88 +126,146 @@ Event eventValue(EKEvent* event) {
 // The block EventKit calls, on a queue of its own, with the answer to an access request.
 EKEventStoreRequestAccessCompletionHandler completionBlock(AccessCompletion completion) {
   return ^(BOOL granted, NSError* _Nullable error) {
-    completion(granted, error == nil ? std::nullopt : optionalUtf8(error.localizedDescription));
+    completion(granted, guarded(std::optional<std::string>{}, [error] {
+                 return error == nil ? std::nullopt : optionalUtf8(error.localizedDescription);
+               }));
   };
 }
 
 class EventKitStore final : public Store {
  public:
-  EventKitStore() : store_([[EKEventStore alloc] init]) {}
+  EventKitStore()
+      : store_(
+            guarded(static_cast<EKEventStore*>(nil), [] { return [[EKEventStore alloc] init]; })) {}
 
+  // A request that cannot be made is answered at once, so that the wait does not last its full
+  // length for nothing; the state read afterwards decides as always.
   void requestFullAccessToEvents(AccessCompletion completion) override {
+#if __MAC_OS_X_VERSION_MAX_ALLOWED >= 140000
     if (@available(macOS 14.0, *)) {
-      [store_ requestFullAccessToEventsWithCompletion:completionBlock(std::move(completion))];
-    } else {
-      requestAccessToEvents(std::move(completion));
+      const EKEventStoreRequestAccessCompletionHandler answer =
+          completionBlock(std::move(completion));
+      if (store_ != nil) {
+        @try {
+          [store_ requestFullAccessToEventsWithCompletion:answer];
+          return;
+        } @catch (...) {
+        }
+      }
+      answer(NO, nil);
+      return;
     }
+#endif
+    // Built with an SDK before 14, or running before 14: the only request there is.
+    requestAccessToEvents(std::move(completion));
   }
 
   void requestAccessToEvents(AccessCompletion completion) override {
+    const EKEventStoreRequestAccessCompletionHandler answer =
+        completionBlock(std::move(completion));
+    if (store_ != nil) {
+      @try {
 #pragma clang diagnostic push
 #pragma clang diagnostic ignored "-Wdeprecated-declarations"
-    // The only request there is before macOS 14.
-    [store_ requestAccessToEntityType:EKEntityTypeEvent
-                           completion:completionBlock(std::move(completion))];
+        [store_ requestAccessToEntityType:EKEntityTypeEvent completion:answer];
 #pragma clang diagnostic pop
-  }
-
-  std::vector<Calendar> calendars() override {
-    @autoreleasepool {
-      std::vector<Calendar> values;
-      known_.clear();
-      for (EKCalendar* calendar in [store_ calendarsForEntityType:EKEntityTypeEvent]) {
-        Calendar value = calendarValue(calendar);
-        known_.emplace(value.id, calendar);
-        values.push_back(std::move(value));
+        return;
+      } @catch (...) {
       }
-      return values;
     }
+    answer(NO, nil);
   }
 
-  void refreshSourcesIfNecessary() override { [store_ refreshSourcesIfNecessary]; }
+  // A listing cut short by an exception is no listing: `eventCalendars` asks again.
+  std::vector<Calendar> calendars() override {
+    return guarded(std::vector<Calendar>{}, [this] {
+      @autoreleasepool {
+        std::vector<Calendar> values;
+        std::unordered_map<std::string, EKCalendar*> known;
+        for (EKCalendar* calendar in [store_ calendarsForEntityType:EKEntityTypeEvent]) {
+          Calendar value = calendarValue(calendar);
+          known.emplace(value.id, calendar);
+          values.push_back(std::move(value));
+        }
+        known_ = std::move(known);
+        return values;
+      }
+    });
+  }
 
+  void refreshSourcesIfNecessary() override {
+    guarded([this] { [store_ refreshSourcesIfNecessary]; });
+  }
+
+  // A search cut short by an exception finds nothing.
   std::vector<Event> events(Instant start, Instant end,
                             const std::vector<Calendar>& calendars) override {
-    @autoreleasepool {
-      NSMutableArray<EKCalendar*>* searched = [NSMutableArray arrayWithCapacity:calendars.size()];
-      for (const Calendar& calendar : calendars) {
-        const auto found = known_.find(calendar.id);
-        if (found != known_.end()) [searched addObject:found->second];
+    return guarded(std::vector<Event>{}, [&] {
+      @autoreleasepool {
+        NSMutableArray<EKCalendar*>* searched = [NSMutableArray arrayWithCapacity:calendars.size()];
+        for (const Calendar& calendar : calendars) {
+          const auto found = known_.find(calendar.id);
+          if (found != known_.end()) [searched addObject:found->second];
+        }
+        // EventKit reads an empty or missing list as "every calendar".
+        if (searched.count == 0) return std::vector<Event>{};
+        NSPredicate* predicate = [store_ predicateForEventsWithStartDate:date(start)
+                                                                 endDate:date(end)
+                                                               calendars:searched];
+        NSArray<EKEvent*>* found = [store_ eventsMatchingPredicate:predicate];
+        std::vector<Event> values;
+        values.reserve(found.count);
+        for (EKEvent* event in found) {
+          // The texts and dates of one event go before the next is read, so that four years of
+          // daily repeats keep a flat memory profile.
+          @autoreleasepool {
+            values.push_back(eventValue(event));
+          }
+        }
+        return values;
       }
-      // EventKit reads an empty or missing list as "every calendar".
-      if (searched.count == 0) return {};
-      NSPredicate* predicate = [store_ predicateForEventsWithStartDate:date(start)
-                                                               endDate:date(end)
-                                                             calendars:searched];
-      std::vector<Event> values;
-      for (EKEvent* event in [store_ eventsMatchingPredicate:predicate]) {
-        values.push_back(eventValue(event));
-      }
-      return values;
-    }
+    });
   }
 
  private:
-  EKEventStore* store_;
+  EKEventStore* _Nullable store_;  // nil when the store could not be made: nothing is found
   // The calendar objects of the last listing, by identifier: a search needs the objects.
   std::unordered_map<std::string, EKCalendar*> known_;
 };
+
+// The system's own wait: a dispatch semaphore, its deadline on the clock that dispatch_time
+// counts from DISPATCH_TIME_NOW (monotonic). Both functions hold the semaphore.
+AnswerSignal dispatchAnswerSignal() {
+  dispatch_semaphore_t semaphore = dispatch_semaphore_create(0);
+  return {[semaphore] { dispatch_semaphore_signal(semaphore); },
+          [semaphore](std::chrono::milliseconds timeout) {
+            const auto nanoseconds = std::chrono::nanoseconds(timeout).count();
+            (void)dispatch_semaphore_wait(semaphore, dispatch_time(DISPATCH_TIME_NOW, nanoseconds));
+          }};
+}
 
 }  // namespace
 
 Platform systemPlatform() {
   Platform platform;
+  // A state that cannot be read has no name: "unknown".
   platform.authorizationStatus = [] {
-    return static_cast<long>([EKEventStore authorizationStatusForEntityType:EKEntityTypeEvent]);
+    return guarded(-1L, [] {
+      return static_cast<long>([EKEventStore authorizationStatusForEntityType:EKEntityTypeEvent]);
+    });
   };
   platform.isMacOS14OrLater = [] {
-    const NSOperatingSystemVersion macOS14 = {14, 0, 0};
-    return static_cast<bool>([NSProcessInfo.processInfo isOperatingSystemAtLeastVersion:macOS14]);
+    return guarded(false, [] {
+      const NSOperatingSystemVersion macOS14 = {14, 0, 0};
+      return static_cast<bool>([NSProcessInfo.processInfo isOperatingSystemAtLeastVersion:macOS14]);
+    });
   };
   platform.openStore = []() -> std::unique_ptr<Store> { return std::make_unique<EventKitStore>(); };
   platform.sleep = [](std::chrono::milliseconds pause) {
-    [NSThread sleepForTimeInterval:std::chrono::duration<double>(pause).count()];
+    guarded(
+        [pause] { [NSThread sleepForTimeInterval:std::chrono::duration<double>(pause).count()]; });
   };
+  platform.answerSignal = dispatchAnswerSignal;
   return platform;
 }
 

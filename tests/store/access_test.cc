@@ -111,6 +111,35 @@ TEST(Request, AsksOnlyWhenUndecidedAndReportsTheStateReadAfterwards) {
   }
 }
 
+TEST(Request, WaitsOnThePlatformsSignalForTheRequestTimeout) {
+  // The platform's own primitive (a dispatch semaphore on macOS) is the one signalled and waited
+  // on.
+  const std::tuple<long, bool, int, std::vector<milliseconds>> cases[] = {
+      {0, true, 1, {milliseconds(1234)}},
+      {0, false, 0, {milliseconds(1234)}},
+      {3, true, 0, {}},
+  };
+  for (const auto& [state, answers, signals, waits] : cases) {
+    auto script = std::make_shared<Script>();
+    script->statuses = {state};
+    script->answerRequest = [answers](AccessCompletion done) {
+      if (answers) done(true, std::nullopt);
+    };
+    Platform platform = scriptedPlatform(script);
+    platform.requestTimeout = milliseconds(1234);
+    int signalled = 0;
+    std::vector<milliseconds> waited;
+    platform.answerSignal = [&signalled, &waited] {
+      return AnswerSignal{[&signalled] { ++signalled; },
+                          [&waited](milliseconds timeout) { waited.push_back(timeout); }};
+    };
+    std::ostringstream out;
+    runRequest(platform, out);
+    EXPECT_EQ(signalled, signals) << state << " " << answers;
+    EXPECT_EQ(waited, waits) << state << " " << answers;
+  }
+}
+
 TEST(Request, SurvivesAnAnswerAfterTheDeadline) {
   auto script = std::make_shared<Script>();
   script->statuses = {0};

@@ -10,6 +10,7 @@ const std::string kEAcute = "\xc3\xa9";            // U+00E9
 const std::string kECombining = "e\xcc\x81";       // e + U+0301
 const std::string kAngstromSign = "\xe2\x84\xab";  // U+212B, NFC is U+00C5
 const std::string kARing = "\xc3\x85";             // U+00C5
+const std::string kBom = "\xef\xbb\xbf";           // U+FEFF, kept at the start of a text
 
 TEST(TextOrder, EqualityIsCanonicalEquivalence) {
   const std::tuple<std::string, std::string, bool> cases[] = {
@@ -22,6 +23,7 @@ TEST(TextOrder, EqualityIsCanonicalEquivalence) {
       {"a\xcc\x81\xcc\xa3", "a\xcc\xa3\xcc\x81", true},    // combining marks reordered
       {"\xea\xb0\x80", "\xe1\x84\x80\xe1\x85\xa1", true},  // Hangul syllable and its jamo
       {"a\xfe", "a\xff", true},                            // both become U+FFFD
+      {kBom + kECombining, kEAcute, false},
   };
   for (const auto& [a, b, equal] : cases) {
     EXPECT_EQ(textEqual(a, b), equal) << a << " / " << b;
@@ -43,6 +45,7 @@ TEST(TextOrder, OrdersByScalarValuesOfTheNfcForm) {
       {"\xef\xbd\xa1", "\xf0\x9f\x98\x80"},
       {"caf" + kECombining, "caf" + kEAcute + "s"},
       {"a\xff", "b"},
+      {"z", kBom + "a"},
   };
   for (const auto& [less, greater] : cases) {
     EXPECT_TRUE(textLess(less, greater)) << less << " < " << greater;
@@ -51,6 +54,8 @@ TEST(TextOrder, OrdersByScalarValuesOfTheNfcForm) {
   }
   EXPECT_EQ(textKey("x" + kECombining + kAngstromSign + "\xff"),
             "x" + kEAcute + kARing + "\xef\xbf\xbd");
+  // A calendar identifier that begins with U+FEFF keeps it in its key.
+  EXPECT_EQ(textKey(kBom + "id-" + kECombining), kBom + "id-" + kEAcute);
 }
 
 }  // namespace

@@ -14,10 +14,7 @@
 
 extern "C" {
 
-typedef unsigned char Boolean;
-typedef uint8_t UInt8;
 typedef uint16_t UInt16;
-typedef uint32_t UInt32;
 typedef UInt16 UniChar;
 typedef long CFIndex;
 typedef const void* CFTypeRef;
@@ -43,18 +40,12 @@ extern const CFAllocatorRef kCFAllocatorDefault;
 
 void CFRelease(CFTypeRef cf);
 
-typedef UInt32 CFStringEncoding;
-typedef CF_ENUM(CFStringEncoding, CFStringBuiltInEncodings) {
-  kCFStringEncodingUTF8 = 0x08000100,
-};
-
 typedef CF_ENUM(CFIndex, CFStringNormalizationForm) {
   kCFStringNormalizationFormC = 2,
 };
 
-CFStringRef _Nullable CFStringCreateWithBytes(CFAllocatorRef alloc, const UInt8* bytes,
-                                              CFIndex numBytes, CFStringEncoding encoding,
-                                              Boolean isExternalRepresentation) CF_RETURNS_RETAINED;
+CFStringRef _Nullable CFStringCreateWithCharacters(CFAllocatorRef alloc, const UniChar* chars,
+                                                   CFIndex numChars) CF_RETURNS_RETAINED;
 CFMutableStringRef _Nullable CFStringCreateMutableCopy(CFAllocatorRef alloc, CFIndex maxLength,
                                                        CFStringRef theString) CF_RETURNS_RETAINED;
 void CFStringNormalize(CFMutableStringRef theString, CFStringNormalizationForm theForm);

@@ -1,5 +1,6 @@
 // Stand-in for <EventKit/EventKit.h>: only the classes, methods and types the macOS sources use,
-// with the signatures, nullability and availability of Apple's documentation.
+// with the signatures, nullability and availability of Apple's documentation, in the shape of
+// the SDK version that <os/availability.h> names.
 #pragma once
 
 #include <CoreGraphics/CoreGraphics.h>
@@ -49,6 +50,7 @@ API_AVAILABLE(macos(10.8))
 + (EKAuthorizationStatus)authorizationStatusForEntityType:(EKEntityType)entityType
     API_AVAILABLE(macos(10.9));
 - (id)init API_AVAILABLE(macos(10.9));
+#if __MAC_OS_X_VERSION_MAX_ALLOWED >= 140000
 - (void)requestFullAccessToEventsWithCompletion:
     (EKEventStoreRequestAccessCompletionHandler)completion API_AVAILABLE(macos(14.0));
 - (void)requestAccessToEntityType:(EKEntityType)entityType
@@ -57,6 +59,12 @@ API_AVAILABLE(macos(10.8))
                    "-requestWriteOnlyAccessToEventsWithCompletion:, or "
                    "-requestFullAccessToRemindersWithCompletion:",
                    macos(10.9, 14.0));
+#else
+// The macOS 13 SDK: the one request there is, not yet deprecated.
+- (void)requestAccessToEntityType:(EKEntityType)entityType
+                       completion:(EKEventStoreRequestAccessCompletionHandler)completion
+    API_AVAILABLE(macos(10.9));
+#endif
 - (NSArray<EKCalendar*>*)calendarsForEntityType:(EKEntityType)entityType API_AVAILABLE(macos(10.8));
 - (void)refreshSourcesIfNecessary API_AVAILABLE(macos(10.8));
 - (NSPredicate*)predicateForEventsWithStartDate:(NSDate*)startDate
