@@ -89,8 +89,10 @@ std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
           std::max<Seconds>(1, daysFromCivil(end.year, end.month, end.day) -
                                    daysFromCivil(start.year, start.month, start.day)));
     } else {
-      // A floating end beside a zoned start reads on the start's clock.
-      const Frame endFrame = end.is_date ? Frame{} : zones.frameOf(endProp, end, t.frame);
+      // A floating end beside a zoned start reads on the start's clock (its TZID, should its
+      // value end in Z as well).
+      const Frame endFrame =
+          end.is_date ? Frame{} : zones.frameOf(endProp, end, zones.clockOf(startProp, t.frame));
       if (const auto endSeconds = secondsOf(end, endFrame, end.is_date != 0)) {
         t.length.kind = Length::kExact;
         t.length.exact = std::max<Seconds>(0, *endSeconds - t.start);

@@ -276,6 +276,14 @@ Frame FileZones::floatingFrame() {
   return *floating;
 }
 
+Frame FileZones::clockOf(icalproperty* prop, const Frame& otherwise) {
+  icalparameter* param = icalproperty_get_first_parameter(prop, ICAL_TZID_PARAMETER);
+  const char* tzid = param != nullptr ? icalparameter_get_tzid(param) : nullptr;
+  if (tzid == nullptr) return otherwise;
+  const Frame frame = byName(tzid);
+  return frame.zone != nullptr ? frame : otherwise;
+}
+
 Frame FileZones::frameOf(icalproperty* prop, const icaltimetype& t,
                          const std::optional<Frame>& unzoned) {
   if (icaltime_is_utc(t)) return Frame{nullptr, true};

@@ -68,6 +68,9 @@ struct FileZones {
   Frame frameOf(icalproperty* prop, const icaltimetype& t,
                 const std::optional<Frame>& unzoned = std::nullopt);
 
+  // The zone a DATE-TIME property names with TZID, even when its value ends in Z; else `otherwise`.
+  Frame clockOf(icalproperty* prop, const Frame& otherwise);
+
  private:
   Frame byName(const std::string& tzid);
   Frame floatingFrame();
