@@ -64,9 +64,9 @@ class Generator:
 
     def start(self):
         day = dt.date(2024, 6, 1) + dt.timedelta(days=self.r.randrange(0, 3 * 365))
-        # Hours 01-03 hold the clock changes of every zone used here; times inside a gap or an
-        # overlap are left out, since the two sides may resolve them differently by design.
-        hour = self.r.choice([0] + list(range(4, 24)))
+        # Hours 01-03 hold the clock changes of every zone used here: they are drawn three times
+        # as often, so that rules step through gaps and overlaps.
+        hour = self.r.choice(list(range(24)) + [1, 2, 3] * 2)
         return dt.datetime.combine(day, dt.time(hour, self.r.choice([0, 15, 30, 45])))
 
     def frame(self):
@@ -205,7 +205,27 @@ def instant(value, zone):
 
 
 def stamp(when, zone):
-    return when.astimezone(zone).strftime("%Y-%m-%dT%H:%M")
+    # Through UTC, so that a wall time the clock skips is written as the instant it reads as.
+    return when.astimezone(UTC).astimezone(zone).strftime("%Y-%m-%dT%H:%M")
+
+
+def masters(ics, zone):
+    """Per UID: the instants its master's EXDATEs remove, and the exact length of a floating
+    master with DTEND (its DTSTART and DTEND placed on the local clock)."""
+    removed, lengths = collections.defaultdict(set), {}
+    for c in ics.walk("VEVENT"):
+        if "RECURRENCE-ID" in c:
+            continue
+        uid = str(c.get("UID"))
+        exdates = c.get("EXDATE", [])
+        for group in exdates if isinstance(exdates, list) else [exdates]:
+            removed[uid].update(instant(d.dt, zone) for d in group.dts)
+        s = c["DTSTART"].dt
+        if "DTEND" in c and isinstance(s, dt.datetime) and s.tzinfo is None:
+            # (Through UTC: aware times of one zone subtract as wall times.)
+            lengths[uid] = (instant(c["DTEND"].dt, zone).astimezone(UTC)
+                            - instant(s, zone).astimezone(UTC))
+    return removed, lengths
 
 
 def expected(files, first, last, zone):
@@ -218,7 +238,12 @@ def expected(files, first, last, zone):
     for cal, path in files:
         with open(path, "rb") as f:
             ics = icalendar.Calendar.from_ical(f.read())
+        removed, lengths = masters(ics, zone)
         for e in recurring_ical_events.of(ics).between(wide, wide_end):
+            uid = str(e.get("UID"))
+            # An override of an instance the master's EXDATE removes stays removed.
+            if "RECURRENCE-ID" in e and instant(e["RECURRENCE-ID"].dt, zone) in removed[uid]:
+                continue
             s = e["DTSTART"].dt
             all_day = not isinstance(s, dt.datetime)
             end_value = e["DTEND"].dt if "DTEND" in e else s
@@ -227,11 +252,15 @@ def expected(files, first, last, zone):
             start_at, end_at = instant(s, zone), instant(end_value, zone)
             if not all_day and s.tzinfo is None:
                 # Floating: the program places the times on the local clock first and keeps the
-                # length exact; the library adds it on the wall clock, an hour off across a clock
-                # change. (Timed events here get DURATION in minutes only, no nominal days.)
-                end_at = start_at.astimezone(UTC) + (end_value - s)
+                # length exact, that of the master's first occurrence; the library adds it on the
+                # wall clock, an hour off across a clock change. (Timed events here get DURATION
+                # in minutes only, no nominal days.)
+                exact = (instant(end_value, zone).astimezone(UTC) - start_at.astimezone(UTC)
+                         if "RECURRENCE-ID" in e
+                         else lengths.get(uid, end_value - s))
+                end_at = start_at.astimezone(UTC) + exact
             # An instant that both the rule and an RDATE give is one occurrence.
-            occurrence = (path, str(e.get("UID")), "RECURRENCE-ID" in e and e.get("SUMMARY"),
+            occurrence = (path, uid, "RECURRENCE-ID" in e and e.get("SUMMARY"),
                           start_at)
             if occurrence in seen:
                 continue
