@@ -4,6 +4,7 @@
 #include <chrono>
 #include <limits>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -65,14 +66,14 @@ struct Override {
   bool excluded = false;         // the master's EXDATE removes its instance
 };
 
-// How a THISANDFUTURE override changes the instances after its own: their start moves as its
-// start moved from the instance it replaces, on the master's clock; they take its length.
 // How far an occurrence can reach after the start the rule gives it, and before it.
 struct Reach {
   Seconds ahead = 0;
   Seconds behind = 0;
 };
 
+// How a THISANDFUTURE override changes the instances after its own: their start moves as its
+// start moved from the instance it replaces, on the master's clock; they take its length.
 struct Shift {
   Seconds from = 0;  // the instance key it applies after
   Seconds by = 0;    // seconds of wall time (days for all-day events)
@@ -119,6 +120,7 @@ class FileSearch {
   // the others.
   std::vector<Override> overridesOf(const Unit& unit, const std::optional<Timing>& master) {
     std::vector<Override> out;
+    std::unordered_map<Seconds, std::size_t> byInstant, byDay;  // instance key -> index in `out`
     for (icalcomponent* c : unit.overrides) {
       const auto t = timingOf(c, zones_);
       if (!t) continue;
@@ -132,13 +134,16 @@ class FileSearch {
       o.thisAndFuture = range != nullptr &&
                         icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE && master &&
                         o.id && t->allDay == master->allDay;
-      const auto same = std::find_if(out.begin(), out.end(), [&](const Override& e) {
-        return o.id && e.id && e.id->byDay == o.id->byDay && e.id->key == o.id->key;
-      });
-      if (same == out.end()) {
+      if (!o.id) {
         out.push_back(o);
-      } else if (supersedes(c, same->component)) {
-        *same = o;
+        continue;
+      }
+      const auto [same, added] =
+          (o.id->byDay ? byDay : byInstant).try_emplace(o.id->key, out.size());
+      if (added) {
+        out.push_back(o);
+      } else if (supersedes(c, out[same->second].component)) {
+        out[same->second] = o;
       }
     }
     return out;
@@ -196,12 +201,14 @@ class FileSearch {
       if (excluded.contains(wall, span.start) || replaced.contains(wall, span.start)) return;
       const Seconds key =
           timing.allDay ? daysFromCivil(wall.year, wall.month, wall.day) : span.start;
-      const auto shift = std::find_if(shifts.rbegin(), shifts.rend(),
-                                      [&](const Shift& s) { return s.from < key; });
-      if (shift == shifts.rend()) {
+      // The THISANDFUTURE override of the latest instance before this one, if any.
+      auto shift = std::lower_bound(shifts.begin(), shifts.end(), key,
+                                    [](const Shift& s, Seconds k) { return s.from < k; });
+      if (shift == shifts.begin()) {
         if (inWindow(span)) found.push_back(Occurrence{span, timing.allDay, master});
         return;
       }
+      --shift;
       icaltimetype moved = wall;
       if (timing.allDay) {
         icaltime_adjust(&moved, static_cast<int>(shift->by), 0, 0, 0);
