@@ -163,27 +163,23 @@ std::optional<IcsLayout> icsLayoutOf(std::string_view text) {
   }
   layout.tail = "END:VCALENDAR" + layout.lineEnd;
 
-  // Units, grouped as the event search groups parsed events: the first master of a UID takes the
-  // overrides of that UID.
+  // Units, grouped as the event search groups parsed events: every VEVENT of a UID stands with
+  // the first master of that UID, or, with no master, with its first override.
   auto uidOf = [&](const Found& f) {
     return f.uidUnfolded ? std::string_view(unfoldedUids).substr(f.uidAt, f.uidSize)
                          : text.substr(f.uidAt, f.uidSize);
   };
-  std::unordered_map<std::string_view, std::size_t> masterOf;  // only UIDs that have overrides
-  constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
-  for (const Found& f : found) {
-    if (f.isOverride && f.hasUid) masterOf.try_emplace(uidOf(f), kNone);
-  }
+  std::unordered_map<std::string_view, std::size_t> anchorOf;
   for (std::size_t i = 0; i < found.size(); ++i) {
-    if (found[i].isOverride || !found[i].hasUid) continue;
-    const auto m = masterOf.find(uidOf(found[i]));
-    if (m != masterOf.end() && m->second == kNone) m->second = i;
+    if (!found[i].hasUid) continue;
+    const auto [it, added] = anchorOf.try_emplace(uidOf(found[i]), i);
+    if (!added && found[it->second].isOverride && !found[i].isOverride) it->second = i;
   }
-  std::unordered_map<std::size_t, std::vector<std::size_t>> attached;  // master -> overrides
+  std::unordered_map<std::size_t, std::vector<std::size_t>> attached;  // anchor -> the others
   for (std::size_t i = 0; i < found.size(); ++i) {
-    if (!found[i].isOverride || !found[i].hasUid) continue;
-    const auto m = masterOf.find(uidOf(found[i]));
-    if (m->second != kNone) attached[m->second].push_back(i);
+    if (!found[i].hasUid) continue;
+    const std::size_t anchor = anchorOf.at(uidOf(found[i]));
+    if (anchor != i) attached[anchor].push_back(i);
   }
   layout.blocks.reserve(found.size());
   layout.unitStarts.reserve(found.size());
@@ -192,13 +188,13 @@ std::optional<IcsLayout> icsLayoutOf(std::string_view text) {
     layout.unitStarts.push_back(starts);
   };
   for (std::size_t i = 0; i < found.size(); ++i) {
-    if (!found[i].isOverride) {
+    if (!found[i].hasUid) {
+      add(i, true);
+    } else if (anchorOf.at(uidOf(found[i])) == i) {
       add(i, true);
       if (const auto a = attached.find(i); a != attached.end()) {
         for (std::size_t o : a->second) add(o, false);
       }
-    } else if (!found[i].hasUid || masterOf.at(uidOf(found[i])) == kNone) {
-      add(i, true);
     }
   }
   return layout;

@@ -21,8 +21,9 @@ struct IcsLayout {
     std::uint32_t begin = 0;  // offsets into the text, END:VEVENT's line end included if any
     std::uint32_t end = 0;
   };
-  // Every complete VEVENT block, in the order of units: masters in text order, each followed by
-  // the overrides of its UID in text order; an override without a master where it stands.
+  // Every complete VEVENT block, in the order of units: each UID's first master (or, without
+  // master, its first override) where it stands, followed by the other VEVENTs of that UID in
+  // text order; a VEVENT without UID where it stands.
   std::vector<Block> blocks;
   // unitStarts[i]: whether blocks[i] starts a unit (a batch may only end before such a block).
   std::vector<bool> unitStarts;

@@ -18,12 +18,12 @@ bool appendParsed(const std::string& text, const std::string& calendarId, const 
   const ComponentPtr root(parseCalendarText(rest));
   if (!root) return false;
   std::vector<icalcomponent*> events;
-  FileZones fileZones{zones.impl(), {}, {}};
+  FileZones fileZones(zones.impl());
   for (std::string_view block : blocks) {
     const ZoneCache::Impl::Defined& d = fileZones.cache.fromBlock(block);
-    if (!d.tzid.empty()) fileZones.definitions.push_back(Definition{d.tzid, d.zone.get(), nullptr});
+    if (!d.tzid.empty()) fileZones.definitions.push_back(Definition{d.tzid, &d.own, nullptr});
   }
-  collect(root.get(), 0, events, fileZones.definitions);
+  collect(root.get(), 0, events, fileZones);
   for (const Unit& unit : unitsOf(events)) {
     for (const Occurrence& o : occurrencesOf(unit, query, fileZones)) {
       if (out.size() >= query.maxEvents) return true;

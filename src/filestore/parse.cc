@@ -4,9 +4,10 @@
 #include <unordered_map>
 #include <utility>
 
+#include "filestore/ics_text.h"
+
 namespace velkor {
-void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events,
-             std::vector<Definition>& definitions) {
+void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, FileZones& zones) {
   switch (icalcomponent_isa(c)) {
     case ICAL_VEVENT_COMPONENT:
       events.push_back(c);
@@ -14,16 +15,25 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events,
     case ICAL_VTIMEZONE_COMPONENT:
       if (icalproperty* p = icalcomponent_get_first_property(c, ICAL_TZID_PROPERTY)) {
         if (const char* tzid = icalproperty_get_tzid(p)) {
-          definitions.push_back(Definition{tzid, nullptr, c});
+          zones.definitions.push_back(Definition{tzid, nullptr, c});
         }
       }
       return;
     case ICAL_VCALENDAR_COMPONENT:
     case ICAL_XROOT_COMPONENT:
       if (depth > 1) return;
+      for (icalproperty* p = icalcomponent_get_first_property(c, ICAL_X_PROPERTY);
+           p != nullptr && zones.calendarZone.empty();
+           p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
+        const char* name = icalproperty_get_x_name(p);
+        const char* value = icalproperty_get_x(p);
+        if (name != nullptr && value != nullptr && equalsUpper(name, "X-WR-TIMEZONE")) {
+          zones.calendarZone = value;
+        }
+      }
       for (icalcomponent* child = icalcomponent_get_first_component(c, ICAL_ANY_COMPONENT);
            child != nullptr; child = icalcomponent_get_next_component(c, ICAL_ANY_COMPONENT)) {
-        collect(child, depth + 1, events, definitions);
+        collect(child, depth + 1, events, zones);
       }
       return;
     default:
@@ -149,36 +159,40 @@ std::string withTextTokens(std::string_view text, std::vector<std::string>& stor
   return out;
 }
 
-// Masters (no RECURRENCE-ID) in file order, each with the overrides of its UID wherever they stand;
-// an override without a master is a unit of its own, where it stands.
+// One unit per UID, where its first master stands, or with no master where its first override
+// stands; of several masters the one that supersedes the others stands alone (its EXDATE and
+// RDATE alone count). Events without UID are units of their own.
 std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
-  std::unordered_map<std::string_view, std::size_t> masterOf;  // UID -> index into events
   std::vector<bool> isOverride(events.size());
+  std::unordered_map<std::string_view, std::size_t> anchor;  // UID -> first master, or override
   for (std::size_t i = 0; i < events.size(); ++i) {
     isOverride[i] =
         icalcomponent_get_first_property(events[i], ICAL_RECURRENCEID_PROPERTY) != nullptr;
     const char* uid = icalcomponent_get_uid(events[i]);
-    if (!isOverride[i] && uid != nullptr) masterOf.try_emplace(uid, i);
+    if (uid == nullptr) continue;
+    const auto [it, added] = anchor.try_emplace(uid, i);
+    if (!added && isOverride[it->second] && !isOverride[i]) it->second = i;
   }
   std::vector<Unit> units;
-  std::unordered_map<std::size_t, std::size_t> unitOfMaster;
-  std::vector<std::pair<std::size_t, icalcomponent*>> attached;  // (master index, override)
+  std::unordered_map<std::string_view, std::size_t> unitOf;  // UID -> index into units
   for (std::size_t i = 0; i < events.size(); ++i) {
     const char* uid = icalcomponent_get_uid(events[i]);
-    if (isOverride[i]) {
-      const auto m = uid != nullptr ? masterOf.find(uid) : masterOf.end();
-      if (m != masterOf.end()) {
-        attached.emplace_back(m->second, events[i]);
-      } else {
-        units.push_back(Unit{nullptr, {events[i]}});
-      }
-    } else {
-      unitOfMaster.emplace(i, units.size());
-      units.push_back(Unit{events[i], {}});
+    if (uid == nullptr) {
+      units.push_back(isOverride[i] ? Unit{nullptr, {events[i]}} : Unit{events[i], {}});
+    } else if (anchor.at(uid) == i) {
+      unitOf.emplace(uid, units.size());
+      units.emplace_back();
     }
   }
-  for (const auto& [master, component] : attached) {
-    units[unitOfMaster.at(master)].overrides.push_back(component);
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const char* uid = icalcomponent_get_uid(events[i]);
+    if (uid == nullptr) continue;
+    Unit& unit = units[unitOf.at(uid)];
+    if (isOverride[i]) {
+      unit.overrides.push_back(events[i]);
+    } else if (unit.master == nullptr || supersedes(events[i], unit.master)) {
+      unit.master = events[i];
+    }
   }
   return units;
 }

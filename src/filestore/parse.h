@@ -14,9 +14,9 @@ namespace velkor {
 // What icalparser_parse_string gives for `text` (up to a NUL byte, a leading BOM skipped).
 icalcomponent* parseCalendarText(const std::string& text);
 
-// The VEVENTs and VTIMEZONEs of a parsed calendar (at the top, or inside a top-level VCALENDAR).
-void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events,
-             std::vector<Definition>& definitions);
+// The VEVENTs and VTIMEZONEs of a parsed calendar (at the top, or inside a top-level VCALENDAR),
+// and the zone the calendar names for its floating times (X-WR-TIMEZONE).
+void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, FileZones& zones);
 
 // Replaces the value of every SUMMARY and LOCATION line (unfolded) by a token naming its raw value,
 // which goes to `texts`; the other lines stay as they are. The raw values are kept in `storage`.
@@ -30,8 +30,8 @@ std::optional<std::string> textOf(icalcomponent* c, icalproperty_kind kind,
 // Cuts the VTIMEZONE blocks out of `text`, adding them to `blocks`, and returns the rest.
 std::string withoutZoneBlocks(std::string_view text, std::vector<std::string_view>& blocks);
 
-// Masters (no RECURRENCE-ID) in file order, each with the overrides of its UID wherever they stand;
-// an override without a master is a unit of its own, where it stands.
+// One unit per UID, in the order of each UID's first master (or, without master, first override):
+// the master that supersedes the others of its UID, and every override of the UID.
 std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events);
 
 }  // namespace velkor

@@ -90,6 +90,14 @@ std::optional<Day> durationDays(std::string_view v) {
   return days + (seconds + 86399) / 86400;
 }
 
+// Whether ";RANGE" stands anywhere in the line: a false hit only costs a parse.
+bool hasRangeParameter(std::string_view params) {
+  for (std::size_t i = 0; i + 6 <= params.size(); ++i) {
+    if (params[i] == ';' && startsWithUpper(params.substr(i + 1), "RANGE")) return true;
+  }
+  return false;
+}
+
 struct Bounds {
   bool vevent = false;
   bool hasStart = false;
@@ -114,6 +122,10 @@ bool reaches(const Bounds& b, Day firstDay, Day lastDay) {
 // Reads one property of a VEVENT into its bounds; false when its value is not understood.
 bool note(Bounds& b, std::string_view line) {
   const std::string_view name = nameOf(line);
+  // An override for this and every later instance can move the whole rest of a series.
+  if (equalsUpper(name, "RECURRENCE-ID") && hasRangeParameter(line.substr(name.size()))) {
+    return false;
+  }
   const bool start = equalsUpper(name, "DTSTART"), end = equalsUpper(name, "DTEND"),
              duration = equalsUpper(name, "DURATION"), rule = equalsUpper(name, "RRULE"),
              rdate = equalsUpper(name, "RDATE");

@@ -2,70 +2,29 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <ctime>
 
 #include "filestore/scan.h"
 
 namespace velkor {
 
-Seconds utcSeconds(const icaltimetype& t) {
-  return daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) *
-             kDay +
-         t.hour * 3600 + t.minute * 60 + t.second;
-}
-
-std::optional<Seconds> localSeconds(const icaltimetype& t, bool midnight) {
-  std::tm tm{};
-  tm.tm_year = t.year - 1900;
-  tm.tm_mon = t.month - 1;
-  tm.tm_mday = t.day;
-  if (!midnight) {
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-  }
-  tm.tm_isdst = -1;
-  const std::time_t s = std::mktime(&tm);
-  if (s == static_cast<std::time_t>(-1)) return std::nullopt;
-  return static_cast<Seconds>(s);
+std::optional<Seconds> localSeconds(icaltimetype t, bool midnight) {
+  if (midnight) t.hour = t.minute = t.second = 0;
+  return instantOf(utcSeconds(t), Frame{});
 }
 
 std::optional<Seconds> secondsOf(icaltimetype wall, const Frame& frame, bool date) {
   if (date || wall.is_date) return localSeconds(wall, true);
-  if (frame.utc) return utcSeconds(wall);
-  if (frame.zone != nullptr) {
-    wall.zone = nullptr;
-    icaltimezone_convert_time(&wall, frame.zone, icaltimezone_get_utc_timezone());
-    return utcSeconds(wall);
-  }
-  return localSeconds(wall, false);
+  return instantOf(utcSeconds(wall), frame);
 }
 
 icaltimetype wallAt(Seconds s, const Frame& frame, bool date) {
-  icaltimezone* utc = icaltimezone_get_utc_timezone();
-  icaltimetype t;
-  if (date || (!frame.utc && frame.zone == nullptr)) {
-    const std::time_t ts = static_cast<std::time_t>(s);
-    std::tm tm{};
-    localtime_r(&ts, &tm);
-    t = icaltime_null_time();
-    t.year = tm.tm_year + 1900;
-    t.month = tm.tm_mon + 1;
-    t.day = tm.tm_mday;
-    if (date) {
-      t.is_date = 1;
-    } else {
-      t.hour = tm.tm_hour;
-      t.minute = tm.tm_min;
-      t.second = tm.tm_sec;
-    }
-    return t;
-  }
-  t = icaltime_from_timet_with_zone(static_cast<std::time_t>(s), 0, utc);
-  if (frame.zone != nullptr) {
-    t.zone = nullptr;
-    icaltimezone_convert_time(&t, utc, frame.zone);
-    t.zone = frame.zone;
+  const Frame& clock = date ? Frame{} : frame;
+  icaltimetype t = wallOf(s + offsetAt(clock, s).value_or(0));
+  if (date) {
+    t.is_date = 1;
+    t.hour = t.minute = t.second = 0;
+  } else {
+    t.zone = frame.utc ? icaltimezone_get_utc_timezone() : frame.zone;
   }
   return t;
 }
@@ -130,7 +89,10 @@ std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
           std::max<Seconds>(1, daysFromCivil(end.year, end.month, end.day) -
                                    daysFromCivil(start.year, start.month, start.day)));
     } else {
-      const Frame endFrame = end.is_date ? Frame{} : zones.frameOf(endProp, end);
+      // A floating end beside a zoned start reads on the start's clock (its TZID, should its
+      // value end in Z as well).
+      const Frame endFrame =
+          end.is_date ? Frame{} : zones.frameOf(endProp, end, zones.clockOf(startProp, t.frame));
       if (const auto endSeconds = secondsOf(end, endFrame, end.is_date != 0)) {
         t.length.kind = Length::kExact;
         t.length.exact = std::max<Seconds>(0, *endSeconds - t.start);

@@ -8,13 +8,9 @@
 
 namespace velkor {
 
-// Seconds since 1970 of a wall time read as UTC.
-Seconds utcSeconds(const icaltimetype& t);
-
-// Local wall time in the process's zone. Times in a gap or an overlap of the local clock get what
-// mktime with tm_isdst = -1 chooses (glibc: the offset in force before the change for a gap, so
-// 02:30 of a spring-forward night is 03:30; the second of the two readings for an overlap).
-std::optional<Seconds> localSeconds(const icaltimetype& t, bool midnight);
+// Local wall time in the process's zone, read as instantOf reads it (a skipped time moves
+// forward, a repeated one is the first).
+std::optional<Seconds> localSeconds(icaltimetype t, bool midnight);
 
 std::optional<Seconds> secondsOf(icaltimetype wall, const Frame& frame, bool date);
 

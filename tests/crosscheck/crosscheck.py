@@ -12,9 +12,12 @@ Where the two differ by a choice the program makes on purpose, the expected side
     has no length, when window start <= start < window end;
   - an all-day event without DTEND or DURATION lasts one day (RFC 5545), which the library
     reports as lasting none;
-  - floating times are placed on the local clock before lengths are added: an occurrence keeps
-    its length in exact time, where the library adds it on the wall clock and so ends an hour
-    off when the clock changes in between;
+  - floating times are placed on the local clock before lengths are added, and every timed
+    occurrence lasts as long as the first in exact time, where the library adds the length on
+    the wall clock and so ends an hour off when the clock changes in between;
+  - a wall time that its zone's clock passes twice is the first of the two (the library, through
+    pytz, takes the second);
+  - an override of an instance that the master's EXDATE removes is not shown;
   - an instant that both the rule and an RDATE give is one occurrence (the library lists it
     twice);
   - stamps are local wall-clock minutes; an empty LOCATION counts as none, a missing SUMMARY as
@@ -51,6 +54,21 @@ LONGEST = dt.timedelta(days=1461)
 UTC = dt.timezone.utc
 
 
+def change_days(name):
+    """The days of 2024-2027 on which the clock of zone `name` changes."""
+    zone, days = zoneinfo.ZoneInfo(name), []
+    for n in range(4 * 366):
+        day = dt.date(2024, 1, 1) + dt.timedelta(days=n)
+        noon = dt.datetime.combine(day, dt.time(12), zone)
+        if noon.utcoffset() != (noon - dt.timedelta(days=1)).utcoffset():
+            days.append(day)
+    return days
+
+
+CHANGE_DAYS = {name: change_days(name) for name in set(ZONES + RUN_ZONES)}
+CHANGE_DAYS = {name: days for name, days in CHANGE_DAYS.items() if days}
+
+
 def esc(text):
     return text.replace("\\", "\\\\").replace(";", "\\;").replace(",", "\\,")
 
@@ -62,11 +80,17 @@ class Generator:
         self.r = random.Random(seed)
         self.uid = 0
 
-    def start(self):
+    def start(self, frame):
         day = dt.date(2024, 6, 1) + dt.timedelta(days=self.r.randrange(0, 3 * 365))
-        # Hours 01-03 hold the clock changes of every zone used here; times inside a gap or an
-        # overlap are left out, since the two sides may resolve them differently by design.
-        hour = self.r.choice([0] + list(range(4, 24)))
+        # Hours 01-03 hold the clock changes of every zone used here: they are drawn three times
+        # as often, and one start in five falls in them within days before a change of its zone
+        # (of a zone the store is read in, when floating), so that rules step through gaps and
+        # overlaps.
+        hour = self.r.choice(list(range(24)) + [1, 2, 3] * 2)
+        if self.r.random() < 0.2:
+            days = CHANGE_DAYS.get(frame) or CHANGE_DAYS[self.r.choice(RUN_ZONES)]
+            day = self.r.choice(days) - dt.timedelta(days=self.r.randint(0, 3))
+            hour = self.r.choice([1, 2, 3])
         return dt.datetime.combine(day, dt.time(hour, self.r.choice([0, 15, 30, 45])))
 
     def frame(self):
@@ -88,7 +112,7 @@ class Generator:
         self.uid += 1
         uid = f"cross-{self.uid}@velkor"
         frame = self.frame()
-        start = self.start()
+        start = self.start(frame)
         if frame == "date":
             start = dt.datetime.combine(start.date(), dt.time())
         lines = [f"UID:{uid}", "DTSTAMP:20260101T000000Z", self.stamp("DTSTART", start, frame)]
@@ -198,14 +222,45 @@ def local_midnight(day, zone):
 
 
 def instant(value, zone):
-    """The aware datetime of a DTSTART/DTEND value; dates and floating times on the local clock."""
+    """The aware datetime of a DTSTART/DTEND value; dates and floating times on the local clock. A
+    wall time its zone's clock passes twice is the first of the two (the library, through pytz,
+    takes the second)."""
     if isinstance(value, dt.datetime):
-        return value.astimezone(zone) if value.tzinfo else value.replace(tzinfo=zone)
+        if value.tzinfo is None:
+            return value.replace(tzinfo=zone)
+        name = getattr(value.tzinfo, "zone", None)
+        return value.replace(tzinfo=zoneinfo.ZoneInfo(name)) if name else value
     return dt.datetime.combine(value, dt.time(), zone)
 
 
 def stamp(when, zone):
-    return when.astimezone(zone).strftime("%Y-%m-%dT%H:%M")
+    # Through UTC, so that a wall time the clock skips is written as the instant it reads as.
+    return when.astimezone(UTC).astimezone(zone).strftime("%Y-%m-%dT%H:%M")
+
+
+def exact_length(c, zone):
+    """How long a timed VEVENT lasts in exact time (through UTC: aware times of one zone subtract
+    as wall times)."""
+    if "DTEND" in c:
+        return (instant(c["DTEND"].dt, zone).astimezone(UTC)
+                - instant(c["DTSTART"].dt, zone).astimezone(UTC))
+    return c["DURATION"].dt if "DURATION" in c else dt.timedelta(0)
+
+
+def masters(ics, zone):
+    """Per UID: the instants its master's EXDATEs remove, and the exact length of its first
+    occurrence."""
+    removed, lengths = collections.defaultdict(set), {}
+    for c in ics.walk("VEVENT"):
+        if "RECURRENCE-ID" in c:
+            continue
+        uid = str(c.get("UID"))
+        exdates = c.get("EXDATE", [])
+        for group in exdates if isinstance(exdates, list) else [exdates]:
+            removed[uid].update(instant(d.dt, zone) for d in group.dts)
+        if isinstance(c["DTSTART"].dt, dt.datetime):
+            lengths[uid] = exact_length(c, zone)
+    return removed, lengths
 
 
 def expected(files, first, last, zone):
@@ -218,20 +273,26 @@ def expected(files, first, last, zone):
     for cal, path in files:
         with open(path, "rb") as f:
             ics = icalendar.Calendar.from_ical(f.read())
+        removed, lengths = masters(ics, zone)
         for e in recurring_ical_events.of(ics).between(wide, wide_end):
+            uid = str(e.get("UID"))
+            # An override of an instance the master's EXDATE removes stays removed.
+            if "RECURRENCE-ID" in e and instant(e["RECURRENCE-ID"].dt, zone) in removed[uid]:
+                continue
             s = e["DTSTART"].dt
             all_day = not isinstance(s, dt.datetime)
             end_value = e["DTEND"].dt if "DTEND" in e else s
             if all_day and end_value == s:
                 end_value = s + dt.timedelta(days=1)
             start_at, end_at = instant(s, zone), instant(end_value, zone)
-            if not all_day and s.tzinfo is None:
-                # Floating: the program places the times on the local clock first and keeps the
-                # length exact; the library adds it on the wall clock, an hour off across a clock
+            if not all_day:
+                # Every occurrence lasts as long as the first, in exact time (RFC 5545 3.8.5.3);
+                # the library adds the length on the wall clock, an hour off across a clock
                 # change. (Timed events here get DURATION in minutes only, no nominal days.)
-                end_at = start_at.astimezone(UTC) + (end_value - s)
+                exact = exact_length(e, zone) if "RECURRENCE-ID" in e else lengths[uid]
+                end_at = start_at.astimezone(UTC) + exact
             # An instant that both the rule and an RDATE give is one occurrence.
-            occurrence = (path, str(e.get("UID")), "RECURRENCE-ID" in e and e.get("SUMMARY"),
+            occurrence = (path, uid, "RECURRENCE-ID" in e and e.get("SUMMARY"),
                           start_at)
             if occurrence in seen:
                 continue

@@ -497,5 +497,137 @@ TEST(FileSearch, BothModesAgreeOverAGeneratedStore) {
   }
 }
 
+// What real servers and exporters write: one UID written several times, overrides of removed or
+// of all later instances, wall times the clock skips or repeats, zones named loosely.
+TEST(FileSearch, ReadsRealWorldShapesAsACalendarShowsThem) {
+  const std::string newYork = crlf(
+      "BEGIN:VTIMEZONE\nTZID:America/New_York\nBEGIN:DAYLIGHT\nTZOFFSETFROM:-0500\nTZOFFSETTO:-0400"
+      "\nDTSTART:20070311T020000\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU\nEND:DAYLIGHT\nBEGIN:STAND"
+      "ARD\nTZOFFSETFROM:-0400\nTZOFFSETTO:-0500\nDTSTART:20071104T020000\nRRULE:FREQ=YEARLY;BYMON"
+      "TH=11;BYDAY=1SU\nEND:STANDARD\nEND:VTIMEZONE\n");
+  // Defines Europe/Berlin from 2030 on only, and a name with a blank in front.
+  const std::string zones = crlf(
+      "BEGIN:VTIMEZONE\nTZID:Europe/Berlin\nBEGIN:STANDARD\nTZOFFSETFROM:+0200\nTZOFFSETTO:+0100\n"
+      "DTSTART:20301027T030000\nEND:STANDARD\nEND:VTIMEZONE\nBEGIN:VTIMEZONE\nTZID: 1\nBEGIN:STAN"
+      "DARD\nTZOFFSETFROM:+0330\nTZOFFSETTO:+0330\nDTSTART:19700101T000000\nEND:STANDARD\nEND:VTIM"
+      "EZONE\n");
+  std::vector<Case> cases = {
+      // the master that supersedes the others of its UID stands where the first one stood,
+      // with the overrides written before it; the others' RDATEs are gone
+      row("UTC", "20260310", "20260313",
+          ics(ev("UID:x\nRECURRENCE-ID:20260311T090000Z\nDTSTART:20260311T120000Z\nSUMMARY:moved") +
+              ev("UID:y\nDTSTART:20260310T080000Z\nSUMMARY:y") +
+              ev("UID:x\nSEQUENCE:2\nDTSTART:20260310T090000Z\nRRULE:FREQ=DAILY;COUNT=3\nSUMMARY:"
+                 "new") +
+              ev("UID:x\nSEQUENCE:1\nDTSTART:20260310T100000Z\nRRULE:FREQ=DAILY\nRDATE:"
+                 "20260312T2000"
+                 "00Z\nSUMMARY:old") +
+              ev("UID:d\nDTSTAMP:20260301T000000Z\nDTSTART:20260310T090000Z\nSUMMARY:stamped "
+                 "later") +
+              ev("UID:d\nDTSTAMP:20260201T000000Z\nDTSTART:20260310T100000Z\nSUMMARY:earlier") +
+              ev("UID:e\nDTSTART:20260310T110000Z\nSUMMARY:first") +
+              ev("UID:e\nDTSTART:20260310T120000Z\nSUMMARY:last written")),
+          {"y|20260310T0800|20260310T0800", "new|20260310T0900|20260310T0900",
+           "moved|20260311T1200|20260311T1200", "new|20260312T0900|20260312T0900",
+           "stamped later|20260310T0900|20260310T0900",
+           "last written|20260310T1200|20260310T1200"}),
+      // an override written twice counts once (the higher SEQUENCE, then the last written); an
+      // EXDATE wins over an override
+      row("UTC", "20260310", "20260314",
+          ics(ev("UID:o\nDTSTART:20260310T090000Z\nRRULE:FREQ=DAILY;COUNT=4\nEXDATE:20260313T0900"
+                 "00Z\nSUMMARY:o") +
+              ev("UID:o\nSEQUENCE:3\nRECURRENCE-ID:20260311T090000Z\nDTSTART:20260311T150000Z\nSU"
+                 "MMARY:kept") +
+              ev("UID:o\nSEQUENCE:2\nRECURRENCE-ID:20260311T090000Z\nDTSTART:20260311T160000Z\nSU"
+                 "MMARY:stale") +
+              ev("UID:o\nRECURRENCE-ID:20260313T090000Z\nDTSTART:20260313T180000Z\nSUMMARY:gone") +
+              ev("UID:p\nRECURRENCE-ID:20260312T090000Z\nDTSTART:20260312T100000Z\nSUMMARY:p1") +
+              ev("UID:p\nRECURRENCE-ID:20260312T090000Z\nDTSTART:20260312T110000Z\nSUMMARY:p2")),
+          {"o|20260310T0900|20260310T0900", "kept|20260311T1500|20260311T1500",
+           "o|20260312T0900|20260312T0900", "p2|20260312T1100|20260312T1100"}),
+      // THISANDFUTURE moves this and the later instances on the wall clock, across the clock
+      // change, with its own length and title
+      row("Europe/Berlin", "20260326", "20260331",
+          ics(kBerlin +
+              ev("UID:r\nDTSTART;TZID=Europe/Berlin:20260325T100000\nDTEND;TZID=Europe/Berlin:2026"
+                 "0325T110000\nRRULE:FREQ=DAILY\nSUMMARY:r") +
+              ev("UID:r\nRECURRENCE-ID;RANGE=THISANDFUTURE;TZID=Europe/Berlin:20260327T100000\nDT"
+                 "START;TZID=Europe/Berlin:20260327T123000\nDURATION:PT30M\nSUMMARY:later")),
+          {"r|20260326T1000|20260326T1100", "later|20260327T1230|20260327T1300",
+           "later|20260328T1230|20260328T1300", "later|20260329T1230|20260329T1300",
+           "later|20260330T1230|20260330T1300"}),
+      // ... months ahead, far from both events' own dates (the byte scan must not skip it) ...
+      row("UTC", "20260520", "20260521",
+          ics(ev("UID:s\nDTSTART:20260301T100000Z\nRRULE:FREQ=DAILY;UNTIL=20260331T100000Z\nSUM"
+                 "MARY:s") +
+              ev("UID:s\nRECURRENCE-ID;RANGE=THISANDFUTURE:20260302T100000Z\nDTSTART:20260502T10"
+                 "0000Z\nSUMMARY:ahead")),
+          {"ahead|20260520T1000|20260520T1000"}),
+      // ... or back (the expansion near the window must go on past it)
+      row("UTC", "20260520", "20260521",
+          ics(ev("UID:t\nDTSTART:20260401T080000Z\nRRULE:FREQ=DAILY\nSUMMARY:t") +
+              ev("UID:t\nRECURRENCE-ID;RANGE=THISANDFUTURE:20260601T080000Z\nDTSTART:20260501T09"
+                 "0000Z\nSUMMARY:back")),
+          {"t|20260520T0800|20260520T0800", "back|20260520T0900|20260520T0900"}),
+      // zones by name: blanks as spelt, Windows names, the database before a VTIMEZONE's first
+      // change; a floating end reads on the start's clock; a DATE-TIME end of a DATE start ends
+      // the day before its date; a rule with a misspelt part is dropped
+      row("UTC", "20260310", "20260312",
+          ics(zones + ev("DTSTART;TZID= 1:20260310T100000\nSUMMARY:blank") +
+              ev("DTSTART;TZID=Pacific Standard Time:20260310T100000\nSUMMARY:windows") +
+              ev("DTSTART;TZID=Europe/Berlin:20260310T100000\nSUMMARY:early") +
+              ev("DTSTART;TZID=Asia/Tokyo:20260310T090000\nDTEND:20260310T100000\nSUMMARY:end") +
+              ev("DTSTART;TZID=Asia/Tokyo:20260310T000000Z\nDTEND:20260310T100000\nSUMMARY:z") +
+              ev("DTSTART;VALUE=DATE:20260310\nDTEND:20260311T040000\nSUMMARY:date to time") +
+              ev("DTSTART:20260310T090000Z\nRRULE:FREQ=DAILY;UNTL=20260320\nSUMMARY:misspelt")),
+          {"blank|20260310T0630|20260310T0630", "windows|20260310T1700|20260310T1700",
+           "early|20260310T0900|20260310T0900", "end|20260310T0000|20260310T0100",
+           "z|20260310T0000|20260310T0100", "date to time|20260310T0000|20260311T0000|all-day",
+           "misspelt|20260310T0900|20260310T0900"}),
+      // floating times read in the zone the calendar names; dates stay local
+      row("UTC", "20260310", "20260311",
+          "BEGIN:VCALENDAR\r\nX-WR-TIMEZONE:Asia/Tokyo\r\n" +
+              ev("DTSTART:20260310T090000\nDTEND:20260310T093000\nSUMMARY:floating") +
+              ev("DTSTART;VALUE=DATE:20260310\nSUMMARY:day") + "END:VCALENDAR\r\n",
+          {"floating|20260310T0000|20260310T0030", "day|20260310T0000|20260311T0000|all-day"}),
+  };
+  // A calendar of megabytes, read a batch of events at a time, keeps each UID's VEVENTs together.
+  std::string padding[2];
+  for (int i = 0; padding[1].size() < (3u << 20); ++i) {
+    padding[i % 2] += ev("UID:pad" + std::to_string(i) + "\nDTSTART:20100101T100000Z");
+  }
+  cases.push_back(
+      row("UTC", "20260310", "20260311",
+          ics(ev("UID:x\nRECURRENCE-ID:20260310T090000Z\nDTSTART:20260310T150000Z") + padding[0] +
+              ev("UID:x\nDTSTART:20260310T100000Z\nRRULE:FREQ=DAILY") + padding[1] +
+              ev("UID:x\nSEQUENCE:1\nDTSTART:20260310T090000Z\nRRULE:FREQ=DAILY")),
+          {"<none>|20260310T1500|20260310T1500"}));
+  // A wall time the clock skips reads with the offset before the change, one it passes twice is
+  // the first; the day after keeps its own offset; UNTIL in UTC is an instant. With the file's
+  // zone and with the zone database alike.
+  for (const std::string& zone : {std::string(), newYork}) {
+    cases.push_back(row(
+        "UTC", "20240309", "20240313",
+        ics(zone +
+            ev("DTSTART;TZID=America/New_York:20240308T023000\nRRULE:FREQ=DAILY;UNTIL=20240311T0630"
+               "00Z\nSUMMARY:daily") +
+            ev("DTSTART;TZID=America/New_York:20240310T023000\nSUMMARY:skipped")),
+        {"daily|20240309T0730|20240309T0730", "daily|20240310T0730|20240310T0730",
+         "daily|20240311T0630|20240311T0630", "skipped|20240310T0730|20240310T0730"}));
+    cases.push_back(
+        row("UTC", "20241103", "20241104",
+            ics(zone + ev("DTSTART;TZID=America/New_York:20241103T013000\nSUMMARY:twice")),
+            {"twice|20241103T0530|20241103T0530"}));
+  }
+  for (const Case& c : cases) {
+    ScopedZone zone(c.tz);
+    TempDir dir;
+    dir.write("c/event.ics", c.file);
+    std::vector<std::string> want;
+    for (const std::string& f : c.found) want.push_back("c:" + f);
+    EXPECT_EQ(search({dirCalendar(dir, "c")}, c.from, c.to), want) << c.tz << " " << c.from;
+  }
+}
+
 }  // namespace
 }  // namespace velkor
