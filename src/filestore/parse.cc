@@ -44,30 +44,6 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, F
 namespace {
 
 constexpr std::string_view kTextToken = "#velkor-text:";
-
-// RFC 5545 TEXT escapes undone; a backslash before anything else is kept as written.
-std::string unescapeText(std::string_view raw) {
-  std::string out;
-  out.reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '\\' || i + 1 == raw.size()) {
-      out += raw[i];
-      continue;
-    }
-    const char next = raw[i + 1];
-    if (next == 'n' || next == 'N') {
-      out += '\n';
-    } else if (next == '\\' || next == ';' || next == ',') {
-      out += next;
-    } else {
-      out += raw[i];
-      continue;
-    }
-    ++i;
-  }
-  return out;
-}
-
 }  // namespace
 
 // The value of a SUMMARY or LOCATION as the file has it: libical trims blanks and control
