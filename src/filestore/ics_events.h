@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "filestore/units.h"
 #include "store/store.h"
 
 namespace velkor {
@@ -28,6 +29,8 @@ class ZoneCache {
   std::unique_ptr<Impl> impl_;
 };
 
+constexpr std::size_t kDefaultBatchBytes = std::size_t{1} << 20;
+
 struct IcsQuery {
   Instant start;
   Instant end;
@@ -35,6 +38,9 @@ struct IcsQuery {
   bool expandNearWindow = true;
   // Stop adding once `out` holds this many events.
   std::size_t maxEvents = 500000;
+  // A calendar parsed in parts takes whole units until a part holds this many bytes of events: a
+  // parsed event costs libical about ten times its text.
+  std::size_t batchBytes = kDefaultBatchBytes;
 };
 
 // Once per process, before any thread reads files: keeps libical from aborting or printing.
@@ -45,5 +51,11 @@ void quietLibical();
 // be read is left out.
 void appendIcsEvents(const std::string& text, const std::string& calendarId, const IcsQuery& query,
                      ZoneCache& zones, std::vector<Event>& out);
+
+// Appends the events of `units` (see unitsToParse), parsed a batch of units at a time: each batch
+// is the calendar's header, the VEVENTs of some whole units in text order and the calendar's end.
+void appendUnits(const IcsLayout& layout, const std::vector<UnitBlocks>& units,
+                 const BlockText& text, const std::string& calendarId, const IcsQuery& query,
+                 ZoneCache& zones, std::vector<Event>& out);
 
 }  // namespace velkor

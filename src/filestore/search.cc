@@ -18,6 +18,7 @@
 #include "filestore/filestore.h"
 #include "filestore/ics_events.h"
 #include "filestore/scan.h"
+#include "filestore/stream.h"
 
 namespace velkor {
 namespace {
@@ -25,9 +26,6 @@ namespace {
 // The store answers at most this many events per query; the window is at most four years long.
 constexpr std::size_t kMaxEvents = 500000;
 constexpr auto kLongestWindow = std::chrono::days(1461);
-// Larger files are skipped: no calendar export comes near this, and reading one whole costs its
-// size in memory.
-constexpr off_t kLargestFile = off_t{256} << 20;
 
 struct FileJob {
   std::size_t calendar;  // index into the selected calendars
@@ -36,16 +34,6 @@ struct FileJob {
 
 struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
-};
-
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
 };
 
 // libical writes a few warnings of its parser and zone code straight to standard error, which
@@ -103,16 +91,13 @@ void listCalendarFiles(std::size_t calendar, const std::filesystem::path& dir,
 }
 
 // The whole content of a regular file, cut at a NUL byte (libical reads no further); false when it
-// is not a regular file or cannot be read. Opened without blocking so that a FIFO that replaces
-// the file after the stat cannot hold the run.
+// is not a regular file or cannot be read.
 bool readRegularFile(const std::string& path, std::string& text) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  const Fd f(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (st.st_size > kLargestFile) return false;
+  off_t size = 0;
+  const Fd f = openRegularFile(path, size);
+  if (f.fd < 0) return false;
   // One byte more than the size, so that reading a file that did not change ends without growing.
-  text.resize(static_cast<std::size_t>(st.st_size) + 1);
+  text.resize(static_cast<std::size_t>(size) + 1);
   std::size_t got = 0;
   while (true) {
     if (got == text.size()) text.resize(text.size() + 4096 + text.size() / 2);
@@ -141,9 +126,15 @@ void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<F
   const std::int64_t firstDay = dayOfInstant(query.start);
   const std::int64_t lastDay = dayOfInstant(query.end - std::chrono::milliseconds(1));
   for (std::size_t i = from; i < to && out.size() < query.maxEvents; ++i) {
+    const std::string& id = calendars[jobs[i].calendar].calendar.id;
+    // A calendar of one file may hold years of events: it is read as a stream of units.
+    if (mode == SearchMode::kFast && calendars[jobs[i].calendar].singleFile &&
+        appendStreamedEvents(jobs[i].path, id, query, zones, out) != Streamed::kReadWhole) {
+      continue;
+    }
     if (!readRegularFile(jobs[i].path, text)) continue;
     if (mode == SearchMode::kFast && !mayReachDays(text, firstDay, lastDay)) continue;
-    appendIcsEvents(text, calendars[jobs[i].calendar].calendar.id, query, zones, out);
+    appendIcsEvents(text, id, query, zones, out);
   }
 }
 

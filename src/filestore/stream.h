@@ -1,0 +1,44 @@
+// A single-file calendar read as a stream of lines: the byte scan settles each VEVENT on its own,
+// only the units that may reach the window are read again and parsed, and memory holds a chunk of
+// the file, a few bytes per VEVENT and the batch being parsed, whatever the file's size.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "filestore/ics_events.h"
+
+namespace velkor {
+
+// Larger files are skipped: no calendar export comes near this, and reading one whole costs its
+// size in memory.
+constexpr off_t kLargestFile = off_t{256} << 20;
+
+// An open descriptor, closed with its holder.
+struct Fd {
+  int fd = -1;
+  explicit Fd(int f) : fd(f) {}
+  ~Fd();
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+};
+
+// `path` opened for reading when it is a regular file of at most kLargestFile bytes, with its
+// size; fd -1 otherwise. Opened without blocking so that a FIFO that replaces the file after the
+// stat cannot hold the run.
+Fd openRegularFile(const std::string& path, off_t& size);
+
+enum class Streamed {
+  kDone,
+  kSkipped,    // not a regular file, unreadable, or too large
+  kReadWhole,  // not written plainly enough to be read in parts: read and parse it whole
+};
+
+// Appends the events of the single-file calendar at `path` that reach the query's window, as the
+// whole text parsed at once gives them, in the same order.
+Streamed appendStreamedEvents(const std::string& path, const std::string& calendarId,
+                              const IcsQuery& query, ZoneCache& zones, std::vector<Event>& out);
+
+}  // namespace velkor
