@@ -29,7 +29,7 @@ class ZoneCache {
   std::unique_ptr<Impl> impl_;
 };
 
-constexpr std::size_t kDefaultBatchBytes = std::size_t{1} << 20;
+constexpr std::size_t kDefaultBatchBytes = std::size_t{32} << 10;
 
 struct IcsQuery {
   Instant start;
@@ -38,8 +38,9 @@ struct IcsQuery {
   bool expandNearWindow = true;
   // Stop adding once `out` holds this many events.
   std::size_t maxEvents = 500000;
-  // A calendar parsed in parts takes whole units until a part holds this many bytes of events: a
-  // parsed event costs libical about ten times its text.
+  // A calendar parsed in parts takes whole units until a part holds this many bytes of events, or
+  // as many as its header when that is larger (each part repeats the header). Small parts keep
+  // libical's memory small and in cache: a parsed event costs it about ten times its text.
   std::size_t batchBytes = kDefaultBatchBytes;
 };
 
