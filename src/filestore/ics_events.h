@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "filestore/filestore.h"
 #include "filestore/units.h"
 #include "store/store.h"
 
@@ -28,8 +29,6 @@ class ZoneCache {
  private:
   std::unique_ptr<Impl> impl_;
 };
-
-constexpr std::size_t kDefaultBatchBytes = std::size_t{32} << 10;
 
 struct IcsQuery {
   Instant start;

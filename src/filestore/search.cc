@@ -26,6 +26,8 @@ namespace {
 // The store answers at most this many events per query; the window is at most four years long.
 constexpr std::size_t kMaxEvents = 500000;
 constexpr auto kLongestWindow = std::chrono::days(1461);
+// Files in a calendar directory up to this size are read whole: most hold one event.
+constexpr off_t kStreamFrom = off_t{1} << 20;
 
 struct FileJob {
   std::size_t calendar;  // index into the selected calendars
@@ -90,18 +92,15 @@ void listCalendarFiles(std::size_t calendar, const std::filesystem::path& dir,
   for (const std::string& name : names) jobs.push_back(FileJob{calendar, prefix + name});
 }
 
-// The whole content of a regular file, cut at a NUL byte (libical reads no further); false when it
-// is not a regular file or cannot be read.
-bool readRegularFile(const std::string& path, std::string& text) {
-  off_t size = 0;
-  const Fd f = openRegularFile(path, size);
-  if (f.fd < 0) return false;
+// The whole content of an open file, from its start up to a NUL byte (libical reads no further);
+// false when it cannot be read or grew past the largest size.
+bool readWhole(int fd, off_t size, std::string& text) {
   // One byte more than the size, so that reading a file that did not change ends without growing.
   text.resize(static_cast<std::size_t>(size) + 1);
   std::size_t got = 0;
   while (true) {
     if (got == text.size()) text.resize(text.size() + 4096 + text.size() / 2);
-    const ssize_t n = ::read(f.fd, text.data() + got, text.size() - got);
+    const ssize_t n = ::pread(fd, text.data() + got, text.size() - got, static_cast<off_t>(got));
     if (n < 0) return false;
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
@@ -127,12 +126,17 @@ void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<F
   const std::int64_t lastDay = dayOfInstant(query.end - std::chrono::milliseconds(1));
   for (std::size_t i = from; i < to && out.size() < query.maxEvents; ++i) {
     const std::string& id = calendars[jobs[i].calendar].calendar.id;
-    // A calendar of one file may hold years of events: it is read as a stream of units.
-    if (mode == SearchMode::kFast && calendars[jobs[i].calendar].singleFile &&
-        appendStreamedEvents(jobs[i].path, id, query, zones, out) != Streamed::kReadWhole) {
-      continue;
+    off_t size = 0;
+    const Fd f = openRegularFile(jobs[i].path, size);
+    if (f.fd < 0) continue;
+    // A calendar of one file, or any large file, may hold years of events: it is read as a stream
+    // of units, most of them settled by the scan.
+    if (mode == SearchMode::kFast &&
+        (calendars[jobs[i].calendar].singleFile || size > kStreamFrom)) {
+      const Streamed streamed = appendStreamedEvents(f.fd, size, id, query, zones, out);
+      if (streamed != Streamed::kReadWhole) continue;
     }
-    if (!readRegularFile(jobs[i].path, text)) continue;
+    if (!readWhole(f.fd, size, text)) continue;
     if (mode == SearchMode::kFast && !mayReachDays(text, firstDay, lastDay)) continue;
     appendIcsEvents(text, id, query, zones, out);
   }
@@ -141,7 +145,7 @@ void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<F
 }  // namespace
 
 std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
-                                       Instant end, SearchMode mode) {
+                                       Instant end, SearchMode mode, std::size_t batchBytes) {
   if (!(start < end)) return {};
   if (end - start > kLongestWindow) end = start + kLongestWindow;
   std::vector<FileJob> jobs;
@@ -159,6 +163,7 @@ std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendar
   query.end = end;
   query.expandNearWindow = mode == SearchMode::kFast;
   query.maxEvents = kMaxEvents;
+  query.batchBytes = batchBytes;
 
   // Two halves in store order, the second on its own thread; concatenated they are the sequential
   // answer. A store too small to be worth a thread is read here alone.

@@ -17,7 +17,7 @@ namespace {
 constexpr std::size_t kChunk = std::size_t{1} << 20;
 
 // Files up to this size are read whole when they are cut short: the whole parse decides then.
-constexpr off_t kSmallText = off_t{4} << 20;
+constexpr std::uint64_t kSmallText = std::uint64_t{4} << 20;
 
 std::int64_t dayOf(Instant t) {
   return std::chrono::floor<std::chrono::days>(t).time_since_epoch().count();
@@ -28,7 +28,7 @@ std::int64_t dayOf(Instant t) {
 // gathered whole. False when the file cannot be read, grows past the largest size, or the builder
 // refuses.
 enum class Fed { kRead, kRefused, kFailed };
-Fed feedLines(int fd, LayoutBuilder& builder) {
+Fed feedLines(int fd, LayoutBuilder& builder, std::uint64_t& length) {
   std::string buffer(kChunk, '\0');
   std::size_t filled = 0, pos = 0;
   std::uint64_t base = 0;  // the file offset of buffer[0]
@@ -42,6 +42,7 @@ Fed feedLines(int fd, LayoutBuilder& builder) {
       continue;
     }
     if (eof) {
+      length = base + filled;
       if (pos < filled && !builder.add(std::string_view(data + pos, filled - pos), base + pos)) {
         return Fed::kRefused;
       }
@@ -57,7 +58,8 @@ Fed feedLines(int fd, LayoutBuilder& builder) {
       if (std::string_view(buffer).find('\r') < buffer.size() - 1) return Fed::kRefused;
       buffer.resize(buffer.size() * 2);
     }
-    const ssize_t n = ::read(fd, buffer.data() + filled, buffer.size() - filled);
+    const ssize_t n = ::pread(fd, buffer.data() + filled, buffer.size() - filled,
+                              static_cast<off_t>(base + filled));
     if (n < 0) return Fed::kFailed;
     const std::size_t got = static_cast<std::size_t>(n);
     if (const void* nul = std::memchr(buffer.data() + filled, '\0', got)) {
@@ -92,14 +94,12 @@ Fd openRegularFile(const std::string& path, off_t& size) {
   return Fd(std::exchange(f.fd, -1));
 }
 
-Streamed appendStreamedEvents(const std::string& path, const std::string& calendarId,
+Streamed appendStreamedEvents(int fd, off_t size, const std::string& calendarId,
                               const IcsQuery& query, ZoneCache& zones, std::vector<Event>& out) {
-  off_t size = 0;
-  const Fd f = openRegularFile(path, size);
-  if (f.fd < 0) return Streamed::kSkipped;
   const DayRange window{dayOf(query.start), dayOf(query.end - std::chrono::milliseconds(1))};
   LayoutBuilder builder('\n', window, static_cast<std::size_t>(size));
-  switch (feedLines(f.fd, builder)) {
+  std::uint64_t length = 0;
+  switch (feedLines(fd, builder, length)) {
     case Fed::kFailed:
       return Streamed::kSkipped;
     case Fed::kRefused:
@@ -108,8 +108,7 @@ Streamed appendStreamedEvents(const std::string& path, const std::string& calend
       break;
   }
   const std::optional<IcsLayout> layout = builder.finish();
-  if (!layout || (layout->cutShort && size <= kSmallText)) return Streamed::kReadWhole;
-  const int fd = f.fd;
+  if (!layout || (layout->cutShort && length <= kSmallText)) return Streamed::kReadWhole;
   const BlockText reread = [fd](const VeventBlock& b, std::string& storage) -> std::string_view {
     storage.resize(b.size());
     std::size_t got = 0;

@@ -1,4 +1,4 @@
-// A single-file calendar read as a stream of lines: the byte scan settles each VEVENT on its own,
+// A calendar file read as a stream of lines: the byte scan settles each VEVENT on its own,
 // only the units that may reach the window are read again and parsed, and memory holds a chunk of
 // the file, a few bytes per VEVENT and the batch being parsed, whatever the file's size.
 #pragma once
@@ -32,13 +32,13 @@ Fd openRegularFile(const std::string& path, off_t& size);
 
 enum class Streamed {
   kDone,
-  kSkipped,    // not a regular file, unreadable, or too large
+  kSkipped,    // unreadable, or grew too large
   kReadWhole,  // not written plainly enough to be read in parts: read and parse it whole
 };
 
-// Appends the events of the single-file calendar at `path` that reach the query's window, as the
-// whole text parsed at once gives them, in the same order.
-Streamed appendStreamedEvents(const std::string& path, const std::string& calendarId,
+// Appends the events of the calendar file open at `fd` (of `size` bytes when opened) that reach the
+// query's window, as the whole text parsed at once gives them, in the same order.
+Streamed appendStreamedEvents(int fd, off_t size, const std::string& calendarId,
                               const IcsQuery& query, ZoneCache& zones, std::vector<Event>& out);
 
 }  // namespace velkor
