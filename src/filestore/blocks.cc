@@ -56,24 +56,47 @@ bool LayoutBuilder::add(std::string_view raw, std::uint64_t offset) {
     if (text.find('\r') != std::string_view::npos) return !(refused_ = true);
   }
   if (pending_ && continues(raw)) {
-    raw_.append(raw);
-    line_.append(content(raw, end_).substr(1));
+    rawSize_ += raw.size();
+    if (keep_) {
+      raw_.append(raw);
+      line_.append(content(raw, end_).substr(1));
+    }
     folded_ = true;
     return true;
   }
   if (pending_ && !process()) return !(refused_ = true);
-  raw_.assign(raw);
-  line_.assign(content(raw, end_));
+  rawSize_ = raw.size();
+  keep_ = keeps(content(raw, end_));
+  if (keep_) {
+    raw_.assign(raw);
+    line_.assign(content(raw, end_));
+  } else {
+    line_.assign(nameOf(content(raw, end_)));  // the name alone tells what to do with it
+  }
   lineAt_ = offset;
   pending_ = true;
   folded_ = false;
   return true;
 }
 
+bool LayoutBuilder::keeps(std::string_view first) const {
+  // The calendar's own lines and its zones are repeated as written in every part.
+  if (open_.size() <= 1 || open_[1] == "VTIMEZONE") return true;
+  const std::string_view name = nameOf(first);
+  if (name.size() == first.size()) return true;  // the name may go on in the next line
+  if (equalsUpper(name, "BEGIN") || equalsUpper(name, "END")) return true;
+  if (open_.size() > 2 || open_[1] != "VEVENT") return false;
+  for (std::string_view read :
+       {"UID", "RECURRENCE-ID", "DTSTART", "DTEND", "DURATION", "RRULE", "RDATE"}) {
+    if (equalsUpper(name, read)) return true;
+  }
+  return false;
+}
+
 bool LayoutBuilder::process() {
   pending_ = false;
   const std::string_view line = line_;
-  const std::uint64_t next = lineAt_ + raw_.size();
+  const std::uint64_t next = lineAt_ + rawSize_;
   const bool terminated = !raw_.empty() && raw_.back() == end_;
   if (ended_) return line.empty() && !folded_;  // nothing but line ends may follow the calendar
   if (!started_) {

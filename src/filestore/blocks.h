@@ -62,6 +62,9 @@ class LayoutBuilder {
   std::optional<IcsLayout> finish();
 
  private:
+  // Whether a logical line starting with `first` is kept whole: a VEVENT's lines that neither the
+  // scan nor the layout reads (descriptions, alarms) are not copied.
+  bool keeps(std::string_view first) const;
   bool process();  // the pending logical line
   void finishBlock(std::uint64_t end);
 
@@ -69,10 +72,11 @@ class LayoutBuilder {
   std::optional<DayRange> window_;
   bool refused_ = false, started_ = false, ended_ = false;
   IcsLayout layout_;
-  // The logical line being gathered: raw bytes, unfolded text, where it starts.
+  // The logical line being gathered: raw bytes and unfolded text (its name alone when not kept),
+  // where it starts and its size.
   std::string raw_, line_;
-  std::uint64_t lineAt_ = 0;
-  bool pending_ = false, folded_ = false;
+  std::uint64_t lineAt_ = 0, rawSize_ = 0;
+  bool pending_ = false, folded_ = false, keep_ = true;
   std::vector<std::string> open_;  // the components around the current line, outermost first
   std::string zone_;               // the top-level VTIMEZONE being read, as written
   VeventBlock block_;              // the top-level VEVENT being read

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <unordered_map>
-#include <unordered_set>
+#include <utility>
 
 namespace velkor {
 
@@ -11,9 +11,14 @@ std::vector<UnitBlocks> unitsToParse(const IcsLayout& layout, const BlockText& t
   const std::vector<VeventBlock>& blocks = layout.blocks;
   // A UID is wanted when one of its VEVENTs is; the hashes only narrow the blocks read again, the
   // UIDs themselves decide what goes together.
-  std::unordered_set<std::uint64_t> wanted;
+  std::unordered_map<std::uint64_t, std::uint32_t> wanted;  // hash -> how many blocks have it
   for (const VeventBlock& b : blocks) {
-    if (b.has(VeventBlock::kWanted) && b.has(VeventBlock::kHasUid)) wanted.insert(b.uidHash);
+    if (b.has(VeventBlock::kWanted) && b.has(VeventBlock::kHasUid)) wanted.emplace(b.uidHash, 0);
+  }
+  for (const VeventBlock& b : blocks) {
+    if (b.has(VeventBlock::kHasUid)) {
+      if (const auto w = wanted.find(b.uidHash); w != wanted.end()) ++w->second;
+    }
   }
   struct Unit {
     std::uint32_t anchor;  // the block the unit stands at
@@ -32,11 +37,17 @@ std::vector<UnitBlocks> unitsToParse(const IcsLayout& layout, const BlockText& t
       if (!b.has(VeventBlock::kWanted)) continue;
       units.push_back(Unit{i, master, true, {}});
     } else {
-      if (wanted.count(b.uidHash) == 0) continue;
-      const auto [at, added] =
-          unitOfUid.try_emplace(std::string(uidOfBlock(text(b, read), uid)), units.size());
-      if (added) units.push_back(Unit{i, master, false, {}});
-      u = at->second;
+      const auto w = wanted.find(b.uidHash);
+      if (w == wanted.end()) continue;
+      if (w->second == 1) {
+        units.push_back(Unit{i, master, false, {}});  // no other block has its hash: its own UID
+      } else {
+        // Blocks sharing a hash are read again: their UIDs decide what goes together.
+        const auto [at, added] =
+            unitOfUid.try_emplace(std::string(uidOfBlock(text(b, read), uid)), units.size());
+        if (added) units.push_back(Unit{i, master, false, {}});
+        u = at->second;
+      }
     }
     Unit& unit = units[u];
     if (master && !unit.hasMaster) {

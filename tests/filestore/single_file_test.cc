@@ -82,8 +82,8 @@ class Generator {
 
   std::string event(int i, const std::string& eol) {
     std::vector<std::string> lines{"BEGIN:VEVENT"};
-    // A small pool of UIDs, so that masters and overrides of one UID stand far apart.
-    const std::string uid = "u" + std::to_string(pick(12)) + "@x";
+    // A small pool of UIDs, so that masters and overrides of one UID stand far apart; some alone.
+    const std::string uid = pick(3) == 0 ? "s" + std::to_string(i) : "u" + std::to_string(pick(8));
     const int kind = pick(10);
     if (kind != 0) {
       if (pick(5) == 0) {
