@@ -8,8 +8,7 @@
 namespace velkor {
 namespace {
 
-// The calendar's own lines are repeated in every batch: a header larger than this is not worth it.
-constexpr std::size_t kLargestHead = 1 << 20;
+constexpr std::size_t kLargestHead = IcsLayout::kLargestHead;
 
 // A UID libical gives back exactly as written: no escapes to undo, nothing to trim.
 bool plainUid(std::string_view uid) {
@@ -177,6 +176,19 @@ std::optional<IcsLayout> LayoutBuilder::finish() {
   if (refused_ || (pending_ && !process()) || !started_) return std::nullopt;
   // A component still open where the text stops is left out.
   layout_.cutShort = !ended_;
+  return std::move(layout_);
+}
+
+void LayoutBuilder::startInside(std::string_view lineEnd) {
+  started_ = true;
+  layout_.lineEnd = lineEnd;
+  open_.assign(1, "VCALENDAR");
+}
+
+std::optional<IcsLayout> LayoutBuilder::finishAtTop() {
+  if (refused_ || (pending_ && !process()) || !started_ || ended_ || open_.size() != 1) {
+    return std::nullopt;
+  }
   return std::move(layout_);
 }
 

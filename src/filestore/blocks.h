@@ -35,6 +35,8 @@ struct VeventBlock {
 };
 
 struct IcsLayout {
+  // The calendar's own lines are repeated in every part: a header larger than this is refused.
+  static constexpr std::size_t kLargestHead = std::size_t{1} << 20;
   // "BEGIN:VCALENDAR", the calendar's own property lines and its VTIMEZONE blocks, as written.
   std::string head;
   std::string lineEnd;              // the line end the text uses
@@ -60,6 +62,12 @@ class LayoutBuilder {
   bool add(std::string_view raw, std::uint64_t offset);
   // The layout once every line is in, or none.
   std::optional<IcsLayout> finish();
+
+  // For a text read in two parts: the second part's builder starts at the top of the calendar
+  // (its first line is a top-level BEGIN:VEVENT); the first part's must end there. Its layout
+  // then holds the header lines and blocks of its part alone.
+  void startInside(std::string_view lineEnd);
+  std::optional<IcsLayout> finishAtTop();
 
  private:
   // Whether a logical line starting with `first` is kept whole: a VEVENT's lines that neither the
