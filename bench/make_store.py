@@ -5,7 +5,11 @@
 file with the VTIMEZONE block a server export carries; about 10% weekly recurring (half with an end),
 6% all-day, spread over 2024-2028. The same seed always gives the same bytes.
 
-Usage: make_store.py DIR [--scale N] [--seed S]
+With --single-file N it writes instead one calendar file, DIR/calendars/export.ics, holding N events
+of the same kinds in one VCALENDAR with one VTIMEZONE (Europe/Berlin), as a calendar application
+exports them.
+
+Usage: make_store.py DIR [--scale N] [--seed S] [--single-file N]
 DIR becomes the data home: the store is DIR/calendars.
 """
 import argparse
@@ -52,14 +56,14 @@ def escape(text):
     return text.replace("\\", "\\\\").replace(";", "\\;").replace(",", "\\,")
 
 
-def event_file(rng, uid):
+def event_file(rng, uid, zones=tuple(ZONES), words=25):
     base = datetime(2024, 1, 1) + timedelta(minutes=15 * rng.randrange(5 * 365 * 96))
     kind = rng.random()
     title = " ".join(rng.choice(WORDS) for _ in range(rng.randint(1, 3)))
     place = rng.choice(PLACES)
     stamp = "20240101T000000Z"
     lines = ["BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//velkor bench//EN", "CALSCALE:GREGORIAN"]
-    tzid = rng.choice(list(ZONES))
+    tzid = rng.choice(zones)
     body = ["BEGIN:VEVENT", "UID:" + uid, "DTSTAMP:" + stamp]
     if kind < 0.06:
         day = base.date()
@@ -81,9 +85,12 @@ def event_file(rng, uid):
                 body.append("EXDATE;TZID={}:{}".format(
                     tzid, (start + timedelta(weeks=rng.randrange(1, 30))).strftime("%Y%m%dT%H%M%S")))
     body += ["SUMMARY:" + escape(title), "SEQUENCE:0", "STATUS:CONFIRMED",
-             "DESCRIPTION:" + escape("Agenda: " + " ".join(rng.choice(WORDS) for _ in range(25)))]
+             "DESCRIPTION:" + escape("Agenda: " + " ".join(rng.choice(WORDS) for _ in range(words)))]
     if place:
         body.append("LOCATION:" + escape(place))
+    if zones != tuple(ZONES):
+        # Exported: slimmer events, so that a million of them stay below the 256 MiB a file may have.
+        return "".join(fold(l) for l in body + ["END:VEVENT"] if l != "STATUS:CONFIRMED")
     body += ["BEGIN:VALARM", "ACTION:DISPLAY", "DESCRIPTION:Reminder", "TRIGGER:-PT15M",
              "END:VALARM", "END:VEVENT"]
     text = "".join(fold(l) for l in lines)
@@ -98,9 +105,21 @@ def main():
     parser.add_argument("dir")
     parser.add_argument("--scale", type=int, default=1)
     parser.add_argument("--seed", type=int, default=4)
+    parser.add_argument("--single-file", type=int, default=0, metavar="N")
     args = parser.parse_args()
     rng = random.Random(args.seed)
     root = os.path.join(args.dir, "calendars")
+    if args.single_file:
+        os.makedirs(root, exist_ok=True)
+        zone = ("Europe/Berlin",)
+        with open(os.path.join(root, "export.ics"), "w", newline="") as f:
+            f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//velkor bench//EN\r\n"
+                    "X-WR-CALNAME:Export\r\n" + vtimezone(zone[0]))
+            for e in range(args.single_file):
+                uid = "{:08x}-{:06x}@bench".format(rng.getrandbits(32), e)
+                f.write(event_file(rng, uid, zone, words=3))
+            f.write("END:VCALENDAR\r\n")
+        return
     for a in range(4):
         account = os.path.join(root, "account{}".format(a + 1))
         for c in range(5):

@@ -2,31 +2,46 @@
 # Whole-process timing of a one-week `events` query over the synthetic store of make_store.py:
 # 20 calendars x 1,000 files (and, with --scale 10, x 10,000), against a plain read of the same
 # files. Prints the median wall time of several runs and the peak resident memory.
+# With --single-file N the store is one calendar file of N events instead, queried for a week
+# among the events and for a week after every finite event (only endless rules reach it).
+# BENCH_BINARY=path times that program instead of building one (to compare two builds).
 #
-# Usage: bench/run.sh [--scale N] [--runs N]
+# Usage: bench/run.sh [--scale N | --single-file N] [--runs N]
 set -euo pipefail
 
 scale=1
+single=0
 runs=9
 while [ $# -gt 0 ]; do
   case "$1" in
     --scale) scale="$2"; shift 2 ;;
+    --single-file) single="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
-    *) echo "usage: bench/run.sh [--scale N] [--runs N]" >&2; exit 1 ;;
+    *) echo "usage: bench/run.sh [--scale N | --single-file N] [--runs N]" >&2; exit 1 ;;
   esac
 done
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BENCH_BUILD_DIR:-$repo/build-bench}"
-store="${BENCH_STORE_DIR:-/tmp/velkor-bench-store-x$scale}"
+if [ "$single" -gt 0 ]; then
+  store="${BENCH_STORE_DIR:-/tmp/velkor-bench-single-$single}"
+  make=(--single-file "$single")
+else
+  store="${BENCH_STORE_DIR:-/tmp/velkor-bench-store-x$scale}"
+  make=(--scale "$scale")
+fi
 
-cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF >/dev/null
-cmake --build "$build" --target velkor-calendar -j2 >/dev/null
-binary="$build/velkor-calendar"
+if [ -n "${BENCH_BINARY:-}" ]; then
+  binary="$BENCH_BINARY"
+else
+  cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF >/dev/null
+  cmake --build "$build" --target velkor-calendar -j2 >/dev/null
+  binary="$build/velkor-calendar"
+fi
 
 if [ ! -f "$store/.complete" ]; then
   rm -rf "$store"
-  python3 "$repo/bench/make_store.py" "$store" --scale "$scale"
+  python3 "$repo/bench/make_store.py" "$store" "${make[@]}"
   touch "$store/.complete"
 fi
 
@@ -37,7 +52,9 @@ python3 - "$binary" "$store" "$ids" "$runs" <<'PY'
 import os, resource, shutil, statistics, subprocess, sys, time
 
 binary, store, ids, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
-query = [binary, "events", "2026-03-02", "2026-03-09", ids]
+weeks = [("2026-03-02", "2026-03-09")]
+if os.path.isfile(os.path.join(store, "calendars", "export.ics")):
+    weeks.append(("2033-03-07", "2033-03-14"))  # after every finite event of the export
 files = sorted(os.path.join(d, f) for d, _, fs in os.walk(os.path.join(store, "calendars"))
                for f in fs if f.endswith(".ics"))
 size = sum(os.path.getsize(f) for f in files)
@@ -64,13 +81,12 @@ def peak_kb(cmd):
     return max(before, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
 
 
-timed(query)  # warm the page cache
-query_times, events = [], 0
-for _ in range(runs):
-    t, out = timed(query)
-    query_times.append(t)
-    events = out.count(b'"calendar"')
-plain_times = [timed(plain, listing, keep=False)[0] for _ in range(runs)]
+queries = [[binary, "events", a, b, ids] for a, b in weeks]
+for query in queries:
+    timed(query)  # warm the page cache
+# Each round times every query and the plain reads, so that all see the same load.
+query_times, events = [[] for _ in queries], [0 for _ in queries]
+plain_times, loop_times = [], []
 
 
 def read_all():
@@ -81,16 +97,23 @@ def read_all():
     return time.perf_counter() - start
 
 
-loop_times = [read_all() for _ in range(runs)]
-q, p = statistics.median(query_times), statistics.median(plain_times)
-loop = statistics.median(loop_times)
+for _ in range(runs):
+    for i, query in enumerate(queries):
+        t, out = timed(query)
+        query_times[i].append(t)
+        events[i] = out.count(b'"calendar"')
+    plain_times.append(timed(plain, listing, keep=False)[0])
+    loop_times.append(read_all())
+p, loop = statistics.median(plain_times), statistics.median(loop_times)
 print("store: %s (%d files, %.1f MB)" % (store, len(files), size / 1e6))
-print("query: events 2026-03-02 2026-03-09 <%d calendars>, TZ=Europe/Berlin -> %d events"
-      % (ids.count(",") + 1, events))
-print("events median %.3f s (min %.3f, max %.3f) over %d runs" %
-      (q, min(query_times), max(query_times), runs))
-print("plain read (xargs cat) median %.3f s; ratio %.2f" % (p, q / p))
-print("plain read (one python process, open+read each file) median %.3f s; ratio %.2f"
-      % (loop, q / loop))
-print("peak RSS %.1f MB" % (peak_kb(query) / 1024))
+print("plain read (xargs cat) median %.3f s" % p)
+print("plain read (one python process, open+read each file) median %.3f s" % loop)
+for i, (a, b) in enumerate(weeks):
+    q = statistics.median(query_times[i])
+    print("query: events %s %s <%d calendars>, TZ=Europe/Berlin -> %d events"
+          % (a, b, ids.count(",") + 1, events[i]))
+    print("  median %.3f s (min %.3f, max %.3f) over %d runs; ratio to xargs cat %.2f, "
+          "to one process %.2f" % (q, min(query_times[i]), max(query_times[i]), runs, q / p,
+                                   q / loop))
+    print("  peak RSS %.1f MB" % (peak_kb(queries[i]) / 1024))
 PY

@@ -1,19 +1,14 @@
 #include "filestore/blocks.h"
 
-#include <cstring>
+#include <functional>
 #include <limits>
-#include <unordered_map>
-#include <utility>
 
 #include "filestore/ics_text.h"
 
 namespace velkor {
 namespace {
 
-using Offset = std::uint32_t;
-
-// The calendar's own lines are repeated in every batch: a header larger than this is not worth it.
-constexpr std::size_t kLargestHead = 1 << 20;
+constexpr std::size_t kLargestHead = IcsLayout::kLargestHead;
 
 // A UID libical gives back exactly as written: no escapes to undo, nothing to trim.
 bool plainUid(std::string_view uid) {
@@ -22,182 +17,203 @@ bool plainUid(std::string_view uid) {
          uid.find('\\') == std::string_view::npos;
 }
 
-struct Found {
-  Offset begin = 0, end = 0;
-  Offset uidAt = 0, uidSize = 0;  // into the text, or into `unfoldedUids` when `uidUnfolded`
-  bool hasUid = false, uidUnfolded = false, isOverride = false;
-};
+bool continues(std::string_view raw) { return !raw.empty() && (raw[0] == ' ' || raw[0] == '\t'); }
 
-// Reads physical lines the way the parser does: at LF (a CR before it dropped), or at CR when the
-// text has no LF at all.
-struct Lines {
-  std::string_view text;
-  char end;
-  std::size_t pos = 0;
-
-  // The next physical line without its end; `next` is where the following one starts.
-  std::string_view line(std::size_t at, std::size_t& next) const {
-    std::size_t stop = text.find(end, at);
-    next = stop == std::string_view::npos ? text.size() : stop + 1;
-    if (stop == std::string_view::npos) stop = text.size();
-    std::string_view l = text.substr(at, stop - at);
-    if (end == '\n' && !l.empty() && l.back() == '\r') l.remove_suffix(1);
-    return l;
-  }
-};
+// A physical line without its line end.
+std::string_view content(std::string_view raw, char end) {
+  if (!raw.empty() && raw.back() == end) raw.remove_suffix(1);
+  if (end == '\n' && !raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+  return raw;
+}
 
 }  // namespace
 
-std::optional<IcsLayout> icsLayoutOf(std::string_view text) {
-  if (text.size() >= std::numeric_limits<Offset>::max()) return std::nullopt;
-  const bool crOnly = text.find('\n') == std::string_view::npos;
-  if (!crOnly) {
-    for (std::size_t cr = text.find('\r'); cr != std::string_view::npos;
-         cr = text.find('\r', cr + 1)) {
-      if (cr + 1 == text.size() || text[cr + 1] != '\n') return std::nullopt;
-    }
-  }
-  Lines lines{text, crOnly ? '\r' : '\n'};
-  std::size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+LayoutBuilder::LayoutBuilder(char lineEnd, std::optional<DayRange> window, std::size_t sizeHint)
+    : end_(lineEnd), window_(window) {
+  // The smallest block is about 24 bytes: reserving address space costs no memory until used.
+  layout_.blocks.reserve(sizeHint / 24 + 1);
+}
 
-  IcsLayout layout;
-  std::vector<Found> found;
-  std::string unfoldedUids;
-  std::vector<std::string_view> open;  // the components around the current line, outermost first
-  std::size_t componentBegin = 0;      // where the open top-level component starts
-  std::string unfolded;
-  bool ended = false;
-  while (pos < text.size()) {
-    const std::size_t lineBegin = pos;
-    std::size_t next = 0;
-    std::string_view line = lines.line(pos, next);
-    pos = next;
-    bool wasFolded = false;
-    if (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
-      unfolded.assign(line);
-      while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
-        unfolded.append(lines.line(pos, next).substr(1));
-        pos = next;
-      }
-      line = unfolded;
-      wasFolded = true;
-    }
-    const std::string_view name = nameOf(line);
-    const bool begin = equalsUpper(name, "BEGIN"), end = equalsUpper(name, "END");
-    if (open.empty()) {
-      // Only BEGIN:VCALENDAR may open the text.
-      if (line != "BEGIN:VCALENDAR" || wasFolded || pos == lineBegin + line.size()) {
-        return std::nullopt;
-      }
-      layout.lineEnd =
-          std::string(text.substr(lineBegin + line.size(), pos - lineBegin - line.size()));
-      layout.head.assign(line).append(layout.lineEnd);
-      open.push_back(text.substr(lineBegin, line.size()).substr(6));
-      continue;
-    }
-    if (begin || end) {
-      if (wasFolded) return std::nullopt;
-      const std::string_view prefix = begin ? "BEGIN:" : "END:";
-      if (line.substr(0, prefix.size()) != prefix || line.size() == prefix.size()) {
-        return std::nullopt;
-      }
-      const std::string_view component =
-          text.substr(lineBegin + prefix.size(), line.size() - prefix.size());
-      if (begin) {
-        if (component == "VCALENDAR") return std::nullopt;
-        if (open.size() > 1 && (component == "VTIMEZONE" || component == "VEVENT")) {
-          return std::nullopt;
-        }
-        if (open.size() == 1) {
-          componentBegin = lineBegin;
-          if (component == "VEVENT") found.push_back(Found{});
-        }
-        open.push_back(component);
-        continue;
-      }
-      if (open.back() != component) return std::nullopt;
-      open.pop_back();
-      if (open.empty()) {
-        ended = true;
-        break;
-      }
-      if (open.size() == 1 && component == "VEVENT") {
-        found.back().begin = static_cast<Offset>(componentBegin);
-        found.back().end = static_cast<Offset>(pos);
-      } else if (open.size() == 1 && component == "VTIMEZONE") {
-        layout.head.append(text.substr(componentBegin, pos - componentBegin));
-        if (pos == text.size() && text.back() != lines.end) layout.head.append(layout.lineEnd);
-      }
-      continue;
-    }
-    if (open.size() == 1) {
-      layout.head.append(text.substr(lineBegin, pos - lineBegin));
-      if (pos == text.size() && text.back() != lines.end) layout.head.append(layout.lineEnd);
-    } else if (open.size() == 2 && open.back() == "VEVENT") {
-      Found& f = found.back();
-      if (equalsUpper(name, "RECURRENCE-ID")) f.isOverride = true;
-      if (equalsUpper(name, "UID") && !f.hasUid) {
-        const auto value = valueOf(line);
-        if (!value || !plainUid(*value)) return std::nullopt;
-        f.hasUid = true;
-        f.uidSize = static_cast<Offset>(value->size());
-        if (wasFolded) {
-          f.uidUnfolded = true;
-          f.uidAt = static_cast<Offset>(unfoldedUids.size());
-          unfoldedUids.append(*value);
-        } else {
-          f.uidAt = static_cast<Offset>(value->data() - text.data());
-        }
-      }
-    }
-    if (layout.head.size() > kLargestHead) return std::nullopt;
+bool LayoutBuilder::add(std::string_view raw, std::uint64_t offset) {
+  if (refused_) return false;
+  if (offset + raw.size() > VeventBlock::kSizeMask) return !(refused_ = true);
+  // A CR alone ends a line for libical, not for this reader.
+  if (end_ == '\n') {
+    std::string_view text = raw;
+    if (!text.empty() && text.back() == '\n') text = content(text, '\n');
+    if (text.find('\r') != std::string_view::npos) return !(refused_ = true);
   }
-  if (open.empty() && !ended) return std::nullopt;  // no calendar at all
-  if (ended) {
-    // Nothing but line ends may follow the calendar.
-    if (text.substr(pos).find_first_not_of("\r\n") != std::string_view::npos) return std::nullopt;
+  if (pending_ && continues(raw)) {
+    rawSize_ += raw.size();
+    if (keep_) {
+      raw_.append(raw);
+      line_.append(content(raw, end_).substr(1));
+    }
+    folded_ = true;
+    return true;
+  }
+  if (pending_ && !process()) return !(refused_ = true);
+  rawSize_ = raw.size();
+  keep_ = keeps(content(raw, end_));
+  if (keep_) {
+    raw_.assign(raw);
+    line_.assign(content(raw, end_));
   } else {
-    layout.cutShort = true;
-    // A block still open where the text stops is left out.
-    if (open.size() > 1 && open[1] == "VEVENT") found.pop_back();
+    line_.assign(nameOf(content(raw, end_)));  // the name alone tells what to do with it
   }
-  layout.tail = "END:VCALENDAR" + layout.lineEnd;
+  lineAt_ = offset;
+  pending_ = true;
+  folded_ = false;
+  return true;
+}
 
-  // Units, grouped as the event search groups parsed events: every VEVENT of a UID stands with
-  // the first master of that UID, or, with no master, with its first override.
-  auto uidOf = [&](const Found& f) {
-    return f.uidUnfolded ? std::string_view(unfoldedUids).substr(f.uidAt, f.uidSize)
-                         : text.substr(f.uidAt, f.uidSize);
-  };
-  std::unordered_map<std::string_view, std::size_t> anchorOf;
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    if (!found[i].hasUid) continue;
-    const auto [it, added] = anchorOf.try_emplace(uidOf(found[i]), i);
-    if (!added && found[it->second].isOverride && !found[i].isOverride) it->second = i;
+bool LayoutBuilder::keeps(std::string_view first) const {
+  // The calendar's own lines and its zones are repeated as written in every part.
+  if (open_.size() <= 1 || open_[1] == "VTIMEZONE") return true;
+  const std::string_view name = nameOf(first);
+  if (name.size() == first.size()) return true;  // the name may go on in the next line
+  if (equalsUpper(name, "BEGIN") || equalsUpper(name, "END")) return true;
+  if (open_.size() > 2 || open_[1] != "VEVENT") return false;
+  for (std::string_view read :
+       {"UID", "RECURRENCE-ID", "DTSTART", "DTEND", "DURATION", "RRULE", "RDATE"}) {
+    if (equalsUpper(name, read)) return true;
   }
-  std::unordered_map<std::size_t, std::vector<std::size_t>> attached;  // anchor -> the others
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    if (!found[i].hasUid) continue;
-    const std::size_t anchor = anchorOf.at(uidOf(found[i]));
-    if (anchor != i) attached[anchor].push_back(i);
+  return false;
+}
+
+bool LayoutBuilder::process() {
+  pending_ = false;
+  const std::string_view line = line_;
+  const std::uint64_t next = lineAt_ + rawSize_;
+  const bool terminated = !raw_.empty() && raw_.back() == end_;
+  if (ended_) return line.empty() && !folded_;  // nothing but line ends may follow the calendar
+  if (!started_) {
+    // Only BEGIN:VCALENDAR may open the text.
+    if (line != "BEGIN:VCALENDAR" || folded_ || !terminated) return false;
+    started_ = true;
+    layout_.lineEnd = raw_.substr(line.size());
+    layout_.head = raw_;
+    open_.emplace_back("VCALENDAR");
+    return true;
   }
-  layout.blocks.reserve(found.size());
-  layout.unitStarts.reserve(found.size());
-  auto add = [&](std::size_t i, bool starts) {
-    layout.blocks.push_back(IcsLayout::Block{found[i].begin, found[i].end});
-    layout.unitStarts.push_back(starts);
-  };
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    if (!found[i].hasUid) {
-      add(i, true);
-    } else if (anchorOf.at(uidOf(found[i])) == i) {
-      add(i, true);
-      if (const auto a = attached.find(i); a != attached.end()) {
-        for (std::size_t o : a->second) add(o, false);
+  const std::string_view name = nameOf(line);
+  const bool begin = equalsUpper(name, "BEGIN"), end = equalsUpper(name, "END");
+  const bool inZone = open_.size() > 1 && open_[1] == "VTIMEZONE";
+  if (inZone) {
+    zone_.append(raw_);
+    if (!terminated) zone_.append(layout_.lineEnd);
+  }
+  if (begin || end) {
+    const std::string_view prefix = begin ? "BEGIN:" : "END:";
+    if (folded_ || line.substr(0, prefix.size()) != prefix || line.size() == prefix.size()) {
+      return false;
+    }
+    const std::string_view component = line.substr(prefix.size());
+    if (begin) {
+      if (component == "VCALENDAR") return false;
+      if (open_.size() > 1 && (component == "VTIMEZONE" || component == "VEVENT")) return false;
+      if (open_.size() == 1 && component == "VEVENT") {
+        block_ = VeventBlock{0, static_cast<std::uint32_t>(lineAt_), 0};
+        scan_ = EventScan{};
+        hasRange_ = false;
+      } else if (open_.size() == 1 && component == "VTIMEZONE") {
+        zone_.assign(raw_);
+        if (!terminated) zone_.append(layout_.lineEnd);
       }
+      open_.emplace_back(component);
+      return true;
+    }
+    if (open_.back() != component) return false;
+    open_.pop_back();
+    if (open_.empty()) {
+      ended_ = true;
+    } else if (open_.size() == 1 && component == "VEVENT") {
+      finishBlock(next);
+    } else if (open_.size() == 1 && component == "VTIMEZONE") {
+      layout_.head.append(zone_);
+    }
+    return layout_.head.size() <= kLargestHead;
+  }
+  if (open_.size() == 1) {
+    layout_.head.append(raw_);
+    if (!terminated) layout_.head.append(layout_.lineEnd);
+  } else if (open_.size() == 2 && open_.back() == "VEVENT") {
+    if (equalsUpper(name, "RECURRENCE-ID")) {
+      block_.sizeAndFlags |= VeventBlock::kOverride;
+      hasRange_ = hasRange_ || hasRangeParameter(line);
+    } else if (equalsUpper(name, "UID") && !block_.has(VeventBlock::kHasUid)) {
+      const auto value = valueOf(line);
+      if (!value || !plainUid(*value)) return false;
+      block_.sizeAndFlags |= VeventBlock::kHasUid;
+      block_.uidHash = std::hash<std::string_view>{}(*value);
+    } else {
+      scan_.note(line);
     }
   }
-  return layout;
+  return layout_.head.size() <= kLargestHead;
+}
+
+void LayoutBuilder::finishBlock(std::uint64_t end) {
+  block_.sizeAndFlags |= static_cast<std::uint32_t>(end - block_.begin);
+  if (!window_ || hasRange_ || scan_.mayReach(window_->first, window_->last)) {
+    block_.sizeAndFlags |= VeventBlock::kWanted;
+  }
+  layout_.blocks.push_back(block_);
+}
+
+std::optional<IcsLayout> LayoutBuilder::finish() {
+  if (refused_ || (pending_ && !process()) || !started_) return std::nullopt;
+  // A component still open where the text stops is left out.
+  layout_.cutShort = !ended_;
+  return std::move(layout_);
+}
+
+void LayoutBuilder::startInside(std::string_view lineEnd) {
+  started_ = true;
+  layout_.lineEnd = lineEnd;
+  open_.assign(1, "VCALENDAR");
+}
+
+std::optional<IcsLayout> LayoutBuilder::finishAtTop() {
+  if (refused_ || (pending_ && !process()) || !started_ || ended_ || open_.size() != 1) {
+    return std::nullopt;
+  }
+  return std::move(layout_);
+}
+
+std::optional<IcsLayout> icsLayoutOf(std::string_view text) {
+  text = text.substr(0, std::min(text.find('\0'), text.size()));
+  const std::size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  const char end = text.find('\n') == std::string_view::npos ? '\r' : '\n';
+  LayoutBuilder builder(end, std::nullopt, text.size());
+  for (std::size_t pos = start; pos < text.size();) {
+    const std::size_t stop = std::min(text.find(end, pos), text.size() - 1) + 1;
+    if (!builder.add(text.substr(pos, stop - pos), pos)) return std::nullopt;
+    pos = stop;
+  }
+  return builder.finish();
+}
+
+std::string_view uidOfBlock(std::string_view block, std::string& storage) {
+  const char end = block.find('\n') == std::string_view::npos ? '\r' : '\n';
+  int depth = 0;
+  for (std::size_t pos = 0; pos < block.size();) {
+    std::size_t stop = std::min(block.find(end, pos), block.size() - 1) + 1;
+    storage.assign(content(block.substr(pos, stop - pos), end));
+    while (stop < block.size() && continues(block.substr(stop))) {
+      const std::size_t next = std::min(block.find(end, stop), block.size() - 1) + 1;
+      storage.append(content(block.substr(stop, next - stop), end).substr(1));
+      stop = next;
+    }
+    pos = stop;
+    const std::string_view name = nameOf(storage);
+    if (name == "BEGIN") ++depth;
+    if (name == "END") --depth;
+    if (depth == 1 && equalsUpper(name, "UID")) {
+      if (const auto value = valueOf(storage)) return *value;
+    }
+  }
+  return {};
 }
 
 }  // namespace velkor

@@ -29,8 +29,13 @@ std::vector<FileCalendar> listFileCalendars(const std::filesystem::path& root);
 // parses everything. Both must give the same events.
 enum class SearchMode { kFast, kFull };
 
+// A calendar file read in parts (a single-file calendar, any large file) puts whole units of events
+// into a part until it holds this many bytes of them.
+constexpr std::size_t kDefaultBatchBytes = std::size_t{32} << 10;
+
 // The events of `calendars` overlapping [start, end), in store order.
 std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
-                                       Instant end, SearchMode mode = SearchMode::kFast);
+                                       Instant end, SearchMode mode = SearchMode::kFast,
+                                       std::size_t batchBytes = kDefaultBatchBytes);
 
 }  // namespace velkor

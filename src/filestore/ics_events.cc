@@ -1,6 +1,10 @@
 #include "filestore/ics_events.h"
 
+#include <algorithm>
+#include <span>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "filestore/blocks.h"
 #include "filestore/parse.h"
@@ -40,33 +44,86 @@ bool appendParsed(const std::string& text, const std::string& calendarId, const 
   return true;
 }
 
-// Texts larger than this are parsed a batch of units at a time: a parsed event costs libical about
-// ten times its text, so a 200 MB calendar parsed whole took gigabytes.
+// Texts larger than this are parsed a batch of units at a time: a 200 MB calendar parsed whole
+// took gigabytes.
 constexpr std::size_t kLargeText = std::size_t{4} << 20;
-constexpr std::size_t kBatchText = std::size_t{2} << 20;
 
-// Each batch is the calendar's header, some whole units and the calendar's end, parsed and freed
-// before the next: the units come in the order the whole text would give them.
 void appendInBatches(std::string_view text, const IcsLayout& layout, const std::string& calendarId,
                      const IcsQuery& query, ZoneCache& zones, std::vector<Event>& out) {
-  std::string batch = layout.head;
-  auto flush = [&] {
-    if (batch.size() == layout.head.size()) return;
-    batch.append(layout.tail);
-    appendParsed(batch, calendarId, query, zones, out);
-    batch.resize(layout.head.size());
+  const BlockText inText = [text](const VeventBlock& b, std::string&) {
+    return text.substr(b.begin, b.size());
   };
-  for (std::size_t i = 0; i < layout.blocks.size() && out.size() < query.maxEvents; ++i) {
-    if (layout.unitStarts[i] && batch.size() - layout.head.size() >= kBatchText) flush();
-    const IcsLayout::Block& b = layout.blocks[i];
-    batch.append(text.substr(b.begin, b.end - b.begin));
-    // The last line of a text cut short may have no line end.
-    if (batch.back() != '\n' && batch.back() != '\r') batch.append(layout.lineEnd);
+  appendUnits(layout, unitsToParse(layout, inText), inText, calendarId, query, zones, out);
+}
+
+void appendBatches(const IcsLayout& layout, std::span<const UnitBlocks> units,
+                   const BlockText& text, const std::string& calendarId, const IcsQuery& query,
+                   ZoneCache& zones, std::vector<Event>& out) {
+  std::vector<std::uint32_t> batch;
+  std::size_t bytes = 0;
+  std::string parsed, read;
+  auto flush = [&] {
+    if (batch.empty()) return;
+    std::sort(batch.begin(), batch.end());
+    parsed = layout.head;
+    for (std::uint32_t i : batch) {
+      parsed.append(text(layout.blocks[i], read));
+      // The last line of a text cut short may have no line end.
+      if (parsed.back() != '\n' && parsed.back() != '\r') parsed.append(layout.lineEnd);
+    }
+    parsed.append(layout.tail());
+    appendParsed(parsed, calendarId, query, zones, out);
+    batch.clear();
+    bytes = 0;
+  };
+  for (const UnitBlocks& unit : units) {
+    if (out.size() >= query.maxEvents) return;
+    if (bytes >= std::max(query.batchBytes, layout.head.size())) flush();
+    for (std::uint32_t i : unit) bytes += layout.blocks[i].size();
+    batch.insert(batch.end(), unit.begin(), unit.end());
   }
   if (out.size() < query.maxEvents) flush();
 }
 
+// Less than this is parsed on one thread: a thread and a second set of zones cost more.
+constexpr std::size_t kSharedBytes = std::size_t{256} << 10;
+
 }  // namespace
+
+void appendUnits(const IcsLayout& layout, const std::vector<UnitBlocks>& units,
+                 const BlockText& text, const std::string& calendarId, const IcsQuery& query,
+                 ZoneCache& zones, std::vector<Event>& out) {
+  std::size_t total = 0;
+  for (const UnitBlocks& unit : units) {
+    for (std::uint32_t i : unit) total += layout.blocks[i].size();
+  }
+  // Two halves by size, the second on a thread of its own; concatenated they are the sequential
+  // answer.
+  std::size_t half = units.size(), bytes = 0;
+  for (std::size_t u = 0; total >= kSharedBytes && u < units.size() && half == units.size(); ++u) {
+    for (std::uint32_t i : units[u]) bytes += layout.blocks[i].size();
+    if (bytes >= total / 2) half = u + 1;
+  }
+  const std::span<const UnitBlocks> all(units);
+  std::vector<Event> second;
+  std::thread helper;
+  if (half < units.size()) {
+    try {
+      helper = std::thread([&] {
+        ZoneCache own;
+        appendBatches(layout, all.subspan(half), text, calendarId, query, own, second);
+      });
+    } catch (const std::system_error&) {
+      half = units.size();  // no thread to be had: this one parses everything
+    }
+  }
+  appendBatches(layout, all.first(half), text, calendarId, query, zones, out);
+  if (helper.joinable()) helper.join();
+  for (Event& e : second) {
+    if (out.size() >= query.maxEvents) break;
+    out.push_back(std::move(e));
+  }
+}
 
 void appendIcsEvents(const std::string& text, const std::string& calendarId, const IcsQuery& query,
                      ZoneCache& zones, std::vector<Event>& out) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "filestore/filestore.h"
+#include "filestore/units.h"
 #include "store/store.h"
 
 namespace velkor {
@@ -35,6 +37,10 @@ struct IcsQuery {
   bool expandNearWindow = true;
   // Stop adding once `out` holds this many events.
   std::size_t maxEvents = 500000;
+  // A calendar parsed in parts takes whole units until a part holds this many bytes of events, or
+  // as many as its header when that is larger (each part repeats the header). Small parts keep
+  // libical's memory small and in cache: a parsed event costs it about ten times its text.
+  std::size_t batchBytes = kDefaultBatchBytes;
 };
 
 // Once per process, before any thread reads files: keeps libical from aborting or printing.
@@ -45,5 +51,11 @@ void quietLibical();
 // be read is left out.
 void appendIcsEvents(const std::string& text, const std::string& calendarId, const IcsQuery& query,
                      ZoneCache& zones, std::vector<Event>& out);
+
+// Appends the events of `units` (see unitsToParse), parsed a batch of units at a time: each batch
+// is the calendar's header, the VEVENTs of some whole units in text order and the calendar's end.
+void appendUnits(const IcsLayout& layout, const std::vector<UnitBlocks>& units,
+                 const BlockText& text, const std::string& calendarId, const IcsQuery& query,
+                 ZoneCache& zones, std::vector<Event>& out);
 
 }  // namespace velkor

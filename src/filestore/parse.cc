@@ -1,5 +1,6 @@
 #include "filestore/parse.h"
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 #include <utility>
@@ -170,7 +171,20 @@ std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
       unit.master = events[i];
     }
   }
-  return units;
+  // The units of one UID stand together where its first one stands, as a calendar read in parts
+  // keeps every VEVENT of a UID in the same part.
+  std::unordered_map<std::string_view, std::size_t> firstOf;  // UID -> its first unit
+  std::vector<std::pair<std::size_t, std::size_t>> order;     // (first unit of its UID, unit)
+  for (std::size_t u = 0; u < units.size(); ++u) {
+    const char* uid =
+        icalcomponent_get_uid(units[u].master ? units[u].master : units[u].overrides[0]);
+    order.emplace_back(uid != nullptr ? firstOf.try_emplace(uid, u).first->second : u, u);
+  }
+  std::sort(order.begin(), order.end());
+  std::vector<Unit> ordered;
+  ordered.reserve(units.size());
+  for (const auto& [first, u] : order) ordered.push_back(std::move(units[u]));
+  return ordered;
 }
 
 namespace {

@@ -12,8 +12,6 @@ namespace velkor {
 namespace {
 
 using Day = std::int64_t;
-constexpr Day kNever = std::numeric_limits<Day>::max() / 4;
-constexpr Day kAlways = -kNever;
 
 // Local dates become instants through zone offsets (at most 99:59 in a VTIMEZONE) and the time of
 // day: five days either way covers both.
@@ -90,106 +88,6 @@ std::optional<Day> durationDays(std::string_view v) {
   return days + (seconds + 86399) / 86400;
 }
 
-// Whether ";RANGE" stands anywhere in the line: a false hit only costs a parse.
-bool hasRangeParameter(std::string_view params) {
-  for (std::size_t i = 0; i + 6 <= params.size(); ++i) {
-    if (params[i] == ';' && startsWithUpper(params.substr(i + 1), "RANGE")) return true;
-  }
-  return false;
-}
-
-struct Bounds {
-  bool vevent = false;
-  bool hasStart = false;
-  Day startMin = kNever, startMax = kAlways;
-  Day endMax = kAlways;
-  Day spanDays = 0;
-  Day extraMin = kNever, extraMax = kAlways;  // RDATE instances
-  bool hasRule = false;
-  Day ruleEnd = kAlways;
-};
-
-bool reaches(const Bounds& b, Day firstDay, Day lastDay) {
-  if (!b.hasStart) return true;  // the parser decides what such an event means
-  Day span = std::max<Day>(b.spanDays, 1);
-  if (b.endMax != kAlways) span = std::max(span, b.endMax - b.startMin);
-  const Day lo = std::min(b.startMin, b.extraMin);
-  Day hi = std::max({b.startMax, b.endMax, b.extraMax}) + span;
-  if (b.hasRule) hi = b.ruleEnd == kNever ? kNever : std::max(hi, b.ruleEnd + span);
-  return lo - kMarginDays <= lastDay && hi + kMarginDays >= firstDay;
-}
-
-// Reads one property of a VEVENT into its bounds; false when its value is not understood.
-bool note(Bounds& b, std::string_view line) {
-  const std::string_view name = nameOf(line);
-  // An override for this and every later instance can move the whole rest of a series.
-  if (equalsUpper(name, "RECURRENCE-ID") && hasRangeParameter(line.substr(name.size()))) {
-    return false;
-  }
-  const bool start = equalsUpper(name, "DTSTART"), end = equalsUpper(name, "DTEND"),
-             duration = equalsUpper(name, "DURATION"), rule = equalsUpper(name, "RRULE"),
-             rdate = equalsUpper(name, "RDATE");
-  if (!start && !end && !duration && !rule && !rdate) return true;
-  const auto value = valueOf(line);
-  if (!value) return false;
-  if (start || end) {
-    const auto day = dayOf(*value);
-    if (!day) return false;
-    if (start) {
-      b.hasStart = true;
-      b.startMin = std::min(b.startMin, *day);
-      b.startMax = std::max(b.startMax, *day);
-    } else {
-      b.endMax = std::max(b.endMax, *day);
-    }
-  } else if (duration) {
-    const auto days = durationDays(*value);
-    if (!days) return false;
-    b.spanDays = std::max(b.spanDays, *days);
-  } else if (rule) {
-    b.hasRule = true;
-    std::string_view rest = *value;
-    bool bounded = false;
-    while (!rest.empty()) {
-      const std::size_t semi = std::min(rest.find(';'), rest.size());
-      const std::string_view part = rest.substr(0, semi);
-      if (startsWithUpper(part, "UNTIL=")) {
-        const auto day = dayOf(part.substr(6));
-        if (!day) return false;
-        b.ruleEnd = std::max(b.ruleEnd, *day);
-        bounded = true;
-      }
-      rest.remove_prefix(std::min(semi + 1, rest.size()));
-    }
-    if (!bounded) b.ruleEnd = kNever;
-  } else {
-    std::string_view rest = *value;
-    while (true) {
-      const std::size_t comma = std::min(rest.find(','), rest.size());
-      std::string_view item = rest.substr(0, comma);
-      const std::size_t slash = item.find('/');
-      const auto day = dayOf(item.substr(0, slash));
-      if (!day) return false;
-      b.extraMin = std::min(b.extraMin, *day);
-      Day last = *day;
-      if (slash != std::string_view::npos) {
-        const std::string_view tail = item.substr(slash + 1);
-        if (const auto endDay = dayOf(tail)) {
-          last = std::max(last, *endDay);
-        } else if (const auto days = durationDays(tail)) {
-          last += *days;
-        } else {
-          return false;
-        }
-      }
-      b.extraMax = std::max(b.extraMax, last);
-      if (comma == rest.size()) break;
-      rest.remove_prefix(comma + 1);
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
@@ -201,6 +99,89 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
+bool EventScan::mayReach(Day firstDay, Day lastDay) const {
+  if (unknown_ || !hasStart_) return true;  // the parser decides what such an event means
+  Day span = std::max<Day>(spanDays_, 1);
+  if (endMax_ != -kNever) span = std::max(span, endMax_ - startMin_);
+  const Day lo = std::min(startMin_, extraMin_);
+  Day hi = std::max({startMax_, endMax_, extraMax_}) + span;
+  if (hasRule_) hi = ruleEnd_ == kNever ? kNever : std::max(hi, ruleEnd_ + span);
+  return lo - kMarginDays <= lastDay && hi + kMarginDays >= firstDay;
+}
+
+void EventScan::note(std::string_view line) {
+  if (!unknown_ && !read(line)) unknown_ = true;
+}
+
+// Reads one property of the VEVENT into its bounds; false when its value is not understood.
+bool EventScan::read(std::string_view line) {
+  const std::string_view name = nameOf(line);
+  // An override for this and every later instance can move the whole rest of a series.
+  if (equalsUpper(name, "RECURRENCE-ID")) return !hasRangeParameter(line);
+  const bool start = equalsUpper(name, "DTSTART"), end = equalsUpper(name, "DTEND"),
+             duration = equalsUpper(name, "DURATION"), rule = equalsUpper(name, "RRULE"),
+             rdate = equalsUpper(name, "RDATE");
+  if (!start && !end && !duration && !rule && !rdate) return true;
+  const auto value = valueOf(line);
+  if (!value) return false;
+  if (start || end) {
+    const auto day = dayOf(*value);
+    if (!day) return false;
+    if (start) {
+      hasStart_ = true;
+      startMin_ = std::min(startMin_, *day);
+      startMax_ = std::max(startMax_, *day);
+    } else {
+      endMax_ = std::max(endMax_, *day);
+    }
+  } else if (duration) {
+    const auto days = durationDays(*value);
+    if (!days) return false;
+    spanDays_ = std::max(spanDays_, *days);
+  } else if (rule) {
+    hasRule_ = true;
+    std::string_view rest = *value;
+    bool bounded = false;
+    while (!rest.empty()) {
+      const std::size_t semi = std::min(rest.find(';'), rest.size());
+      const std::string_view part = rest.substr(0, semi);
+      if (startsWithUpper(part, "UNTIL=")) {
+        const auto day = dayOf(part.substr(6));
+        if (!day) return false;
+        ruleEnd_ = std::max(ruleEnd_, *day);
+        bounded = true;
+      }
+      rest.remove_prefix(std::min(semi + 1, rest.size()));
+    }
+    if (!bounded) ruleEnd_ = kNever;
+  } else {
+    std::string_view rest = *value;
+    while (true) {
+      const std::size_t comma = std::min(rest.find(','), rest.size());
+      std::string_view item = rest.substr(0, comma);
+      const std::size_t slash = item.find('/');
+      const auto day = dayOf(item.substr(0, slash));
+      if (!day) return false;
+      extraMin_ = std::min(extraMin_, *day);
+      Day last = *day;
+      if (slash != std::string_view::npos) {
+        const std::string_view tail = item.substr(slash + 1);
+        if (const auto endDay = dayOf(tail)) {
+          last = std::max(last, *endDay);
+        } else if (const auto days = durationDays(tail)) {
+          last += *days;
+        } else {
+          return false;
+        }
+      }
+      extraMax_ = std::max(extraMax_, last);
+      if (comma == rest.size()) break;
+      rest.remove_prefix(comma + 1);
+    }
+  }
+  return true;
+}
+
 bool mayReachDays(std::string_view text, std::int64_t firstDay, std::int64_t lastDay) {
   // libical also ends lines at a CR alone (files written with CR line ends); this scan reads lines
   // by LF, so such a text is left to the full parse.
@@ -208,7 +189,11 @@ bool mayReachDays(std::string_view text, std::int64_t firstDay, std::int64_t las
        cr = text.find('\r', cr + 1)) {
     if (cr + 1 == text.size() || text[cr + 1] != '\n') return true;
   }
-  std::vector<Bounds> open;  // the components around the current line, innermost last
+  struct Open {
+    bool vevent;
+    EventScan scan;
+  };
+  std::vector<Open> open;  // the components around the current line, innermost last
   std::string unfolded;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -236,15 +221,14 @@ bool mayReachDays(std::string_view text, std::int64_t firstDay, std::int64_t las
       if (rest.empty() || rest[0] != ':') return true;
       const bool vevent = equalsUpper(rest.substr(1), "VEVENT");
       if (begin) {
-        open.push_back(Bounds{});
-        open.back().vevent = vevent;
+        open.push_back(Open{vevent, {}});
       } else {
         if (open.empty() || open.back().vevent != vevent) return true;
-        if (vevent && reaches(open.back(), firstDay, lastDay)) return true;
+        if (vevent && open.back().scan.mayReach(firstDay, lastDay)) return true;
         open.pop_back();
       }
-    } else if (!open.empty() && open.back().vevent && !note(open.back(), line)) {
-      return true;
+    } else if (!open.empty() && open.back().vevent) {
+      open.back().scan.note(line);
     }
   }
   return !open.empty();

@@ -10,6 +10,26 @@ namespace velkor {
 // Days since 1970-01-01 of a proleptic Gregorian date.
 std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
 
+// What the scan learns of one VEVENT from its own content lines (unfolded; not those of the
+// components inside it, nor BEGIN and END lines).
+class EventScan {
+ public:
+  void note(std::string_view line);
+  // False only when the event surely lies outside the days [firstDay, lastDay] (UTC day numbers)
+  // even after moving its local dates by a few days either way for zone offsets.
+  bool mayReach(std::int64_t firstDay, std::int64_t lastDay) const;
+
+ private:
+  bool read(std::string_view line);
+
+  static constexpr std::int64_t kNever = std::int64_t{1} << 60;
+  bool unknown_ = false;  // a value not understood: the event may reach any day
+  bool hasStart_ = false, hasRule_ = false;
+  std::int64_t startMin_ = kNever, startMax_ = -kNever, endMax_ = -kNever, spanDays_ = 0;
+  std::int64_t extraMin_ = kNever, extraMax_ = -kNever;  // RDATE instances
+  std::int64_t ruleEnd_ = -kNever;
+};
+
 // False only when every VEVENT of `text` surely lies outside the days [firstDay, lastDay] (UTC day
 // numbers) even after moving its local dates by a few days either way for zone offsets; true when
 // one may reach them or when anything in the text is not understood.

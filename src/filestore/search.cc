@@ -18,6 +18,7 @@
 #include "filestore/filestore.h"
 #include "filestore/ics_events.h"
 #include "filestore/scan.h"
+#include "filestore/stream.h"
 
 namespace velkor {
 namespace {
@@ -25,9 +26,8 @@ namespace {
 // The store answers at most this many events per query; the window is at most four years long.
 constexpr std::size_t kMaxEvents = 500000;
 constexpr auto kLongestWindow = std::chrono::days(1461);
-// Larger files are skipped: no calendar export comes near this, and reading one whole costs its
-// size in memory.
-constexpr off_t kLargestFile = off_t{256} << 20;
+// Files in a calendar directory up to this size are read whole: most hold one event.
+constexpr off_t kStreamFrom = off_t{1} << 20;
 
 struct FileJob {
   std::size_t calendar;  // index into the selected calendars
@@ -36,16 +36,6 @@ struct FileJob {
 
 struct DirCloser {
   void operator()(DIR* d) const { ::closedir(d); }
-};
-
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
 };
 
 // libical writes a few warnings of its parser and zone code straight to standard error, which
@@ -102,21 +92,15 @@ void listCalendarFiles(std::size_t calendar, const std::filesystem::path& dir,
   for (const std::string& name : names) jobs.push_back(FileJob{calendar, prefix + name});
 }
 
-// The whole content of a regular file, cut at a NUL byte (libical reads no further); false when it
-// is not a regular file or cannot be read. Opened without blocking so that a FIFO that replaces
-// the file after the stat cannot hold the run.
-bool readRegularFile(const std::string& path, std::string& text) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  const Fd f(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (f.fd < 0 || ::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (st.st_size > kLargestFile) return false;
+// The whole content of an open file, from its start up to a NUL byte (libical reads no further);
+// false when it cannot be read or grew past the largest size.
+bool readWhole(int fd, off_t size, std::string& text) {
   // One byte more than the size, so that reading a file that did not change ends without growing.
-  text.resize(static_cast<std::size_t>(st.st_size) + 1);
+  text.resize(static_cast<std::size_t>(size) + 1);
   std::size_t got = 0;
   while (true) {
     if (got == text.size()) text.resize(text.size() + 4096 + text.size() / 2);
-    const ssize_t n = ::read(f.fd, text.data() + got, text.size() - got);
+    const ssize_t n = ::pread(fd, text.data() + got, text.size() - got, static_cast<off_t>(got));
     if (n < 0) return false;
     if (n == 0) break;
     got += static_cast<std::size_t>(n);
@@ -141,16 +125,27 @@ void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<F
   const std::int64_t firstDay = dayOfInstant(query.start);
   const std::int64_t lastDay = dayOfInstant(query.end - std::chrono::milliseconds(1));
   for (std::size_t i = from; i < to && out.size() < query.maxEvents; ++i) {
-    if (!readRegularFile(jobs[i].path, text)) continue;
+    const std::string& id = calendars[jobs[i].calendar].calendar.id;
+    off_t size = 0;
+    const Fd f = openRegularFile(jobs[i].path, size);
+    if (!f) continue;
+    // A calendar of one file, or any large file, may hold years of events: it is read as a stream
+    // of units, most of them settled by the scan.
+    if (mode == SearchMode::kFast &&
+        (calendars[jobs[i].calendar].singleFile || size > kStreamFrom)) {
+      const Streamed streamed = appendStreamedEvents(f.get(), size, id, query, zones, out);
+      if (streamed != Streamed::kReadWhole) continue;
+    }
+    if (!readWhole(f.get(), size, text)) continue;
     if (mode == SearchMode::kFast && !mayReachDays(text, firstDay, lastDay)) continue;
-    appendIcsEvents(text, calendars[jobs[i].calendar].calendar.id, query, zones, out);
+    appendIcsEvents(text, id, query, zones, out);
   }
 }
 
 }  // namespace
 
 std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
-                                       Instant end, SearchMode mode) {
+                                       Instant end, SearchMode mode, std::size_t batchBytes) {
   if (!(start < end)) return {};
   if (end - start > kLongestWindow) end = start + kLongestWindow;
   std::vector<FileJob> jobs;
@@ -168,6 +163,7 @@ std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendar
   query.end = end;
   query.expandNearWindow = mode == SearchMode::kFast;
   query.maxEvents = kMaxEvents;
+  query.batchBytes = batchBytes;
 
   // Two halves in store order, the second on its own thread; concatenated they are the sequential
   // answer. A store too small to be worth a thread is read here alone.

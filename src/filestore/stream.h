@@ -1,0 +1,36 @@
+// A calendar file read as a stream of lines: the byte scan settles each VEVENT on its own,
+// only the units that may reach the window are read again and parsed, and memory holds a chunk of
+// the file, a few bytes per VEVENT and the batch being parsed, whatever the file's size.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "filestore/files.h"
+#include "filestore/ics_events.h"
+
+namespace velkor {
+
+// Larger files are skipped: no calendar export comes near this, and reading one whole costs its
+// size in memory.
+constexpr off_t kLargestFile = off_t{256} << 20;
+
+// `path` opened for reading when it is a regular file of at most kLargestFile bytes, with its
+// size; no descriptor otherwise. Opened without blocking so that a FIFO that replaces the file after the
+// stat cannot hold the run.
+Fd openRegularFile(const std::string& path, off_t& size);
+
+enum class Streamed {
+  kDone,
+  kSkipped,    // unreadable, or grew too large
+  kReadWhole,  // not written plainly enough to be read in parts: read and parse it whole
+};
+
+// Appends the events of the calendar file open at `fd` (of `size` bytes when opened) that reach the
+// query's window, as the whole text parsed at once gives them, in the same order.
+Streamed appendStreamedEvents(int fd, off_t size, const std::string& calendarId,
+                              const IcsQuery& query, ZoneCache& zones, std::vector<Event>& out);
+
+}  // namespace velkor
