@@ -43,6 +43,8 @@ bool LayoutBuilder::add(std::string_view raw, std::uint64_t offset) {
     if (!text.empty() && text.back() == '\n') text = content(text, '\n');
     if (text.find('\r') != std::string_view::npos) return !(refused_ = true);
   }
+  if (skipping_ && continues(raw)) return true;
+  skipping_ = false;
   if (pending_ && continues(raw)) {
     rawSize_ += raw.size();
     if (keep_) {
@@ -53,6 +55,15 @@ bool LayoutBuilder::add(std::string_view raw, std::uint64_t offset) {
     return true;
   }
   if (pending_ && !process()) return !(refused_ = true);
+  // Most lines of an event (descriptions, alarms' neighbours, attendees) matter to no reader
+  // here: settled by their first letter, with their folded continuations.
+  if (open_.size() == 2 && top_ == Top::kEvent && !raw.empty()) {
+    const char c = upperAscii(raw[0]);
+    if (c >= 'A' && c <= 'Z' && c != 'B' && c != 'E' && c != 'U' && c != 'D' && c != 'R') {
+      skipping_ = true;
+      return true;
+    }
+  }
   rawSize_ = raw.size();
   keep_ = keeps(content(raw, end_));
   if (keep_) {
@@ -69,16 +80,28 @@ bool LayoutBuilder::add(std::string_view raw, std::uint64_t offset) {
 
 bool LayoutBuilder::keeps(std::string_view first) const {
   // The calendar's own lines and its zones are repeated as written in every part.
-  if (open_.size() <= 1 || open_[1] == "VTIMEZONE") return true;
+  if (open_.size() <= 1 || top_ == Top::kZone) return true;
   const std::string_view name = nameOf(first);
   if (name.size() == first.size()) return true;  // the name may go on in the next line
-  if (equalsUpper(name, "BEGIN") || equalsUpper(name, "END")) return true;
-  if (open_.size() > 2 || open_[1] != "VEVENT") return false;
-  for (std::string_view read :
-       {"UID", "RECURRENCE-ID", "DTSTART", "DTEND", "DURATION", "RRULE", "RDATE"}) {
-    if (equalsUpper(name, read)) return true;
+  // Dispatch on the first letter: this runs for every line of every event.
+  switch (upperAscii(name[0])) {
+    case 'B':
+      return equalsUpper(name, "BEGIN");
+    case 'E':
+      return equalsUpper(name, "END");
+    case 'U':
+      return open_.size() == 2 && top_ == Top::kEvent && equalsUpper(name, "UID");
+    case 'D':
+    case 'R':
+      if (open_.size() > 2 || top_ != Top::kEvent) return false;
+      for (std::string_view read :
+           {"RECURRENCE-ID", "DTSTART", "DTEND", "DURATION", "RRULE", "RDATE"}) {
+        if (equalsUpper(name, read)) return true;
+      }
+      return false;
+    default:
+      return false;
   }
-  return false;
 }
 
 bool LayoutBuilder::process() {
@@ -98,7 +121,7 @@ bool LayoutBuilder::process() {
   }
   const std::string_view name = nameOf(line);
   const bool begin = equalsUpper(name, "BEGIN"), end = equalsUpper(name, "END");
-  const bool inZone = open_.size() > 1 && open_[1] == "VTIMEZONE";
+  const bool inZone = open_.size() > 1 && top_ == Top::kZone;
   if (inZone) {
     zone_.append(raw_);
     if (!terminated) zone_.append(layout_.lineEnd);
@@ -120,6 +143,11 @@ bool LayoutBuilder::process() {
         zone_.assign(raw_);
         if (!terminated) zone_.append(layout_.lineEnd);
       }
+      if (open_.size() == 1) {
+        top_ = component == "VEVENT"      ? Top::kEvent
+               : component == "VTIMEZONE" ? Top::kZone
+                                          : Top::kOther;
+      }
       open_.emplace_back(component);
       return true;
     }
@@ -137,7 +165,7 @@ bool LayoutBuilder::process() {
   if (open_.size() == 1) {
     layout_.head.append(raw_);
     if (!terminated) layout_.head.append(layout_.lineEnd);
-  } else if (open_.size() == 2 && open_.back() == "VEVENT") {
+  } else if (open_.size() == 2 && top_ == Top::kEvent) {
     if (equalsUpper(name, "RECURRENCE-ID")) {
       block_.sizeAndFlags |= VeventBlock::kOverride;
       hasRange_ = hasRange_ || hasRangeParameter(line);

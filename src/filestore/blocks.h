@@ -85,9 +85,11 @@ class LayoutBuilder {
   std::string raw_, line_;
   std::uint64_t lineAt_ = 0, rawSize_ = 0;
   bool pending_ = false, folded_ = false, keep_ = true;
+  bool skipping_ = false;          // the last line, and so its continuations, matter to no reader
   std::vector<std::string> open_;  // the components around the current line, outermost first
-  std::string zone_;               // the top-level VTIMEZONE being read, as written
-  VeventBlock block_;              // the top-level VEVENT being read
+  enum class Top { kOther, kEvent, kZone } top_ = Top::kOther;  // open_[1], when there is one
+  std::string zone_;   // the top-level VTIMEZONE being read, as written
+  VeventBlock block_;  // the top-level VEVENT being read
   EventScan scan_;
   bool hasRange_ = false;
 };

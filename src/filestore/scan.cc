@@ -115,6 +115,8 @@ void EventScan::note(std::string_view line) {
 
 // Reads one property of the VEVENT into its bounds; false when its value is not understood.
 bool EventScan::read(std::string_view line) {
+  // Every name this reads begins with D or R; most lines of an event are settled here.
+  if (line.empty() || (upperAscii(line[0]) != 'D' && upperAscii(line[0]) != 'R')) return true;
   const std::string_view name = nameOf(line);
   // An override for this and every later instance can move the whole rest of a series.
   if (equalsUpper(name, "RECURRENCE-ID")) return !hasRangeParameter(line);
