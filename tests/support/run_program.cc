@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,15 +55,16 @@ RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& e
   std::vector<char*> argvPtrs = pointers(argv);
   std::vector<char*> envPtrs = pointers(envp);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  pid_t pid = -1;
-  const int spawned =
-      posix_spawn(&pid, argvPtrs[0], &actions, nullptr, argvPtrs.data(), envPtrs.data());
-  posix_spawn_file_actions_destroy(&actions);
+  // fork, not posix_spawn: a child sharing this process's memory until exec would report this
+  // process's peak resident size as its own.
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(outPipe[1], 1) < 0 || dup2(errPipe[1], 2) < 0) _exit(127);
+    execve(argvPtrs[0], argvPtrs.data(), envPtrs.data());
+    _exit(127);
+  }
+  const int spawned = pid > 0 ? 0 : -1;
   close(outPipe[1]);
   close(errPipe[1]);
 
@@ -85,8 +86,10 @@ RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& e
     if (f.fd >= 0) close(f.fd);
   }
   int wstatus = 0;
-  if (spawned == 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) {
+  rusage usage{};
+  if (spawned == 0 && wait4(pid, &wstatus, 0, &usage) == pid && WIFEXITED(wstatus)) {
     result.status = WEXITSTATUS(wstatus);
+    result.peakMb = static_cast<double>(usage.ru_maxrss) / 1024;
   }
   return result;
 }

@@ -11,6 +11,7 @@ struct RunResult {
   int status = -1;  // exit status, or -1 when the process did not exit normally
   std::string out;
   std::string err;
+  double peakMb = 0;  // the program's peak resident size
 };
 
 using EnvOverrides = std::vector<std::pair<std::string, std::string>>;
