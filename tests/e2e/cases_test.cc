@@ -3,6 +3,7 @@
 //   == file PATH [crlf|cr]   the lines up to the next "==" line; \xHH is a byte; {01..64} in PATH
 //                            writes one file per number (the content's {} becomes the number)
 //   == dir PATH
+//   == link PATH TARGET
 //   == run [NAME=value ...] WORD ...   "..." quotes a word; $ROOT is the store's parent
 //   == stdout / == stderr    the lines up to the next "==" line, each ending in a line feed
 //   == exit N
@@ -106,6 +107,7 @@ TEST_P(Case, GivesItsExpectedRuns) {
     const std::string& kind = s.head.at(0);
     if (kind == "file") writeFiles(home, s);
     if (kind == "dir") home.mkdir(decoded(s.head.at(1), "\n"));
+    if (kind == "link") fs::create_symlink(s.head.at(2), home.path() / s.head.at(1));
     if (kind == "stdout") runs.back().expected.out = s.body;
     if (kind == "stderr") runs.back().expected.err = s.body;
     if (kind == "exit") runs.back().expected.status = std::stoi(s.head.at(1));
