@@ -1,12 +1,12 @@
 // Runs every tests/e2e/cases/*.case: a store, then runs of the whole program, each with its exact
-// standard output, standard error and exit status. Format (see tests/e2e/cases/README):
+// standard output, standard error and exit status. Format, after any lines of comment:
 //   == file PATH [crlf|cr]   the lines up to the next "==" line; \xHH is a byte; {01..64} in PATH
 //                            writes one file per number (the content's {} becomes the number)
 //   == dir PATH
 //   == link PATH TARGET
 //   == run [NAME=value ...] WORD ...   "..." quotes a word; $ROOT is the store's parent
 //   == stdout / == stderr    the lines up to the next "==" line, each ending in a line feed
-//   == exit N
+//   == exit N                 (stdout and stderr not given are empty, exit not given is 0)
 #include <gtest/gtest.h>
 
 #include <filesystem>
