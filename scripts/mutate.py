@@ -2,7 +2,10 @@
 """Hand-made faults, applied one at a time: each is rebuilt and the whole suite run (ctest), then
 the source is put back. Prints, per fault, the tests that caught it, or that it survived.
 
-  scripts/mutate.py [BUILD_DIR] [-k WORD]    (a configured build directory; default build)
+  scripts/mutate.py [BUILD_DIR] [-k WORD] [--from N]
+
+BUILD_DIR is a configured build directory (default build); -k keeps the faults whose description
+holds WORD; --from starts at the Nth fault.
 
 A fault whose snippet no longer stands exactly once in its file is reported "not applicable":
 update its row after the code changed."""
@@ -101,11 +104,12 @@ def run(cmd, **kw):
 
 def main():
     args = sys.argv[1:]
-    only = args[args.index("-k") + 1] if "-k" in args else None
-    build = next((a for a in args if a != "-k" and a != only), "build")
+    option = lambda name: args[args.index(name) + 1] if name in args else None
+    only, first = option("-k"), int(option("--from") or 1)
+    build = next((a for i, a in enumerate(args) if not a.startswith("-") and (i == 0 or not args[i - 1].startswith("-"))), "build")
     root = pathlib.Path(__file__).resolve().parent.parent
-    for what, name, snippet, replacement in FAULTS:
-        if only and only not in what:
+    for number, (what, name, snippet, replacement) in enumerate(FAULTS, 1):
+        if (only and only not in what) or number < first:
             continue
         path = root / name
         text = path.read_text()
