@@ -1,10 +1,9 @@
-// A small strict JSON reader (RFC 8259) that shares no code with the program's writer, so that the
-// fuzzers and the whole-process tests can check what the program prints. It refuses what a lenient
-// reader lets through: bytes that are not UTF-8, raw control characters in strings, lone surrogate
-// escapes, leading zeros, trailing commas, anything after the value, and nesting deeper than 64.
+// A small strict JSON reader (RFC 8259) that shares no code with the program's writer, for the
+// fuzzers and the whole-process tests to judge what the program prints. It refuses what a lenient
+// reader lets through: bytes that are not UTF-8, raw control characters in strings, lone
+// surrogate escapes, leading zeros, trailing commas, anything after the value, nesting beyond 64.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,291 +13,156 @@
 namespace velkor::strict_json {
 
 struct Value {
-  enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
-  Kind kind = Kind::kNull;
+  enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = Kind::kNull;
   bool boolean = false;
   std::string text;               // a string's decoded UTF-8, or a number as written
   std::vector<Value> items;       // an array's values, or an object's member values ...
   std::vector<std::string> keys;  // ... whose keys these are, in the order written
 
-  // The member named `key`, or nothing (also for values that are not objects).
   const Value* member(std::string_view key) const {
-    for (std::size_t i = 0; i < keys.size(); ++i) {
+    for (std::size_t i = 0; i < keys.size(); ++i)
       if (keys[i] == key) return &items[i];
-    }
     return nullptr;
   }
 };
 
 // Length of the well-formed UTF-8 sequence at `s[i]` (Unicode Table 3-7), or 0 when there is none.
 inline std::size_t wellFormedLength(std::string_view s, std::size_t i) {
-  const auto byte = [&](std::size_t k) -> unsigned {
-    return k < s.size() ? static_cast<unsigned char>(s[k]) : 0x100;
+  auto b = [&](std::size_t k) {
+    return k < s.size() ? unsigned{static_cast<uint8_t>(s[k])} : 256u;
   };
-  const unsigned b0 = byte(i);
-  if (b0 < 0x80) return 1;
-  unsigned lo = 0x80, hi = 0xBF;
-  std::size_t n = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    n = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    n = 3;
-    if (b0 == 0xE0) lo = 0xA0;
-    if (b0 == 0xED) hi = 0x9F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    n = 4;
-    if (b0 == 0xF0) lo = 0x90;
-    if (b0 == 0xF4) hi = 0x8F;
-  } else {
-    return 0;
-  }
-  if (byte(i + 1) < lo || byte(i + 1) > hi) return 0;
-  for (std::size_t k = 2; k < n; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
+  const unsigned c = b(i);
+  if (c < 0x80) return 1;
+  const std::size_t n = c >= 0xC2 && c <= 0xDF   ? 2
+                        : c >= 0xE0 && c <= 0xEF ? 3
+                        : c >= 0xF0 && c <= 0xF4 ? 4
+                                                 : 0;
+  const unsigned lo = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+  const unsigned hi = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+  if (n == 0 || b(i + 1) < lo || b(i + 1) > hi) return 0;
+  for (std::size_t k = 2; k < n; ++k)
+    if (b(i + k) < 0x80 || b(i + k) > 0xBF) return 0;
   return n;
-}
-
-inline bool isValidUtf8(std::string_view s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const std::size_t n = wellFormedLength(s, i);
-    if (n == 0) return false;
-    i += n;
-  }
-  return true;
-}
-
-inline void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
 }
 
 class Reader {
  public:
-  explicit Reader(std::string_view text) : s_(text) {}
+  explicit Reader(std::string_view s) : s_(s) {}
 
   std::optional<Value> document() {
-    if (!isValidUtf8(s_)) return std::nullopt;
-    skipSpace();
+    for (std::size_t i = 0, n = 0; i < s_.size(); i += n)
+      if ((n = wellFormedLength(s_, i)) == 0) return std::nullopt;
     std::optional<Value> v = value(0);
-    if (!v) return std::nullopt;
-    skipSpace();
-    if (i_ != s_.size()) return std::nullopt;
-    return v;
+    space();
+    return i_ == s_.size() ? v : std::nullopt;
   }
 
  private:
-  static constexpr int kMaxDepth = 64;
+  using Kind = Value::Kind;
 
-  bool at(char c) const { return i_ < s_.size() && s_[i_] == c; }
-  void skipSpace() {
+  void space() {
     while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\n' || s_[i_] == '\r'))
       ++i_;
   }
-  bool literal(std::string_view word) {
-    if (s_.substr(i_, word.size()) != word) return false;
-    i_ += word.size();
+  bool word(std::string_view w) {
+    if (s_.substr(i_, w.size()) != w) return false;
+    i_ += w.size();
     return true;
   }
-
-  std::optional<Value> value(int depth) {
-    if (depth > kMaxDepth || i_ >= s_.size()) return std::nullopt;
-    Value v;
-    switch (s_[i_]) {
-      case 'n':
-        if (!literal("null")) return std::nullopt;
-        return v;
-      case 't':
-      case 'f':
-        v.kind = Value::Kind::kBool;
-        v.boolean = s_[i_] == 't';
-        if (!literal(v.boolean ? "true" : "false")) return std::nullopt;
-        return v;
-      case '"':
-        v.kind = Value::Kind::kString;
-        if (!string(v.text)) return std::nullopt;
-        return v;
-      case '[':
-        return array(depth);
-      case '{':
-        return object(depth);
-      default:
-        v.kind = Value::Kind::kNumber;
-        if (!number(v.text)) return std::nullopt;
-        return v;
-    }
+  bool eat(char c) {
+    space();
+    return word(std::string_view(&c, 1));
   }
-
-  std::optional<Value> array(int depth) {
-    Value v;
-    v.kind = Value::Kind::kArray;
-    ++i_;
-    skipSpace();
-    if (at(']')) {
-      ++i_;
-      return v;
-    }
-    while (true) {
-      skipSpace();
-      std::optional<Value> item = value(depth + 1);
-      if (!item) return std::nullopt;
-      v.items.push_back(std::move(*item));
-      skipSpace();
-      if (at(']')) {
-        ++i_;
-        return v;
-      }
-      if (!at(',')) return std::nullopt;
-      ++i_;
-    }
-  }
-
-  std::optional<Value> object(int depth) {
-    Value v;
-    v.kind = Value::Kind::kObject;
-    ++i_;
-    skipSpace();
-    if (at('}')) {
-      ++i_;
-      return v;
-    }
-    while (true) {
-      skipSpace();
-      std::string key;
-      if (!at('"') || !string(key)) return std::nullopt;
-      skipSpace();
-      if (!at(':')) return std::nullopt;
-      ++i_;
-      skipSpace();
-      std::optional<Value> member = value(depth + 1);
-      if (!member) return std::nullopt;
-      v.keys.push_back(std::move(key));
-      v.items.push_back(std::move(*member));
-      skipSpace();
-      if (at('}')) {
-        ++i_;
-        return v;
-      }
-      if (!at(',')) return std::nullopt;
-      ++i_;
-    }
-  }
-
-  bool hex4(std::uint32_t& out) {
-    if (s_.size() - i_ < 4) return false;
-    out = 0;
-    for (int k = 0; k < 4; ++k) {
-      const char c = s_[i_++];
-      out <<= 4;
-      if (c >= '0' && c <= '9') {
-        out |= static_cast<std::uint32_t>(c - '0');
-      } else if (c >= 'a' && c <= 'f') {
-        out |= static_cast<std::uint32_t>(c - 'a' + 10);
-      } else if (c >= 'A' && c <= 'F') {
-        out |= static_cast<std::uint32_t>(c - 'A' + 10);
-      } else {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  bool string(std::string& out) {
-    ++i_;  // the opening quote
-    while (i_ < s_.size()) {
-      const unsigned char c = static_cast<unsigned char>(s_[i_]);
-      if (c == '"') {
-        ++i_;
-        return true;
-      }
-      if (c < 0x20) return false;
-      if (c != '\\') {
-        out.push_back(static_cast<char>(c));
-        ++i_;
-        continue;
-      }
-      if (++i_ >= s_.size()) return false;
-      const char e = s_[i_++];
-      switch (e) {
-        case '"':
-        case '\\':
-        case '/':
-          out.push_back(e);
-          break;
-        case 'b':
-          out.push_back('\b');
-          break;
-        case 'f':
-          out.push_back('\f');
-          break;
-        case 'n':
-          out.push_back('\n');
-          break;
-        case 'r':
-          out.push_back('\r');
-          break;
-        case 't':
-          out.push_back('\t');
-          break;
-        case 'u': {
-          std::uint32_t cp = 0;
-          if (!hex4(cp)) return false;
-          if (cp >= 0xDC00 && cp <= 0xDFFF) return false;
-          if (cp >= 0xD800 && cp <= 0xDBFF) {
-            std::uint32_t low = 0;
-            if (s_.substr(i_, 2) != "\\u") return false;
-            i_ += 2;
-            if (!hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-          }
-          appendUtf8(out, cp);
-          break;
-        }
-        default:
-          return false;
-      }
-    }
-    return false;
-  }
-
   bool digits() {
     const std::size_t begin = i_;
     while (i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9') ++i_;
     return i_ > begin;
   }
 
-  bool number(std::string& out) {
+  std::optional<Value> value(int depth) {
+    space();
+    Value v;
+    if (depth > 64 || i_ >= s_.size()) return std::nullopt;
+    const char c = s_[i_];
+    if (c == '[' || c == '{') {
+      ++i_;
+      v.kind = c == '[' ? Kind::kArray : Kind::kObject;
+      const char close = c == '[' ? ']' : '}';
+      if (eat(close)) return v;
+      do {
+        std::string key;
+        if (c == '{' && (space(), !string(key) || !eat(':'))) return std::nullopt;
+        std::optional<Value> item = value(depth + 1);
+        if (!item) return std::nullopt;
+        if (c == '{') v.keys.push_back(std::move(key));
+        v.items.push_back(std::move(*item));
+      } while (eat(','));
+      return eat(close) ? std::optional(std::move(v)) : std::nullopt;
+    }
+    v.kind = c == '"' ? Kind::kString : c == 't' || c == 'f' ? Kind::kBool : Kind::kNumber;
+    v.boolean = c == 't';
+    if (word("null")) v.kind = Kind::kNull;
     const std::size_t begin = i_;
-    if (at('-')) ++i_;
-    if (at('0')) {
-      ++i_;
-    } else if (!digits()) {
-      return false;
+    const bool ok = v.kind == Kind::kNull     ? true
+                    : v.kind == Kind::kString ? string(v.text)
+                    : v.kind == Kind::kBool   ? word("true") || word("false")
+                                              : number();
+    if (v.kind == Kind::kNumber) v.text = s_.substr(begin, i_ - begin);
+    return ok ? std::optional(std::move(v)) : std::nullopt;
+  }
+
+  bool number() {
+    word("-");
+    if (!word("0") && !digits()) return false;
+    if (word(".") && !digits()) return false;
+    if (!word("e") && !word("E")) return true;
+    if (!word("+")) word("-");
+    return digits();
+  }
+
+  bool hex4(std::uint32_t& cp) {
+    for (int k = 0; k < 4; ++k, ++i_) {
+      const char c = i_ < s_.size() ? s_[i_] : 'x';
+      const int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
+      if (d < 0) return false;
+      cp = cp * 16 + static_cast<std::uint32_t>(d);
     }
-    if (at('.')) {
-      ++i_;
-      if (!digits()) return false;
-    }
-    if (at('e') || at('E')) {
-      ++i_;
-      if (at('+') || at('-')) ++i_;
-      if (!digits()) return false;
-    }
-    out.assign(s_.substr(begin, i_ - begin));
     return true;
+  }
+
+  bool string(std::string& out) {
+    if (!word("\"")) return false;
+    while (i_ < s_.size()) {
+      const char c = s_[i_++];
+      if (c == '"') return true;
+      if (static_cast<unsigned char>(c) < 0x20) return false;
+      if (c != '\\') {
+        out.push_back(c);
+        continue;
+      }
+      const std::string_view from = "\"\\/bfnrt", to = "\"\\/\b\f\n\r\t";
+      const std::size_t e = i_ < s_.size() ? from.find(s_[i_]) : std::string_view::npos;
+      if (e != std::string_view::npos) {
+        out.push_back(to[e]);
+        ++i_;
+        continue;
+      }
+      std::uint32_t cp = 0, low = 0;
+      if (!word("u") || !hex4(cp) || (cp >= 0xDC00 && cp <= 0xDFFF)) return false;
+      if (cp >= 0xD800 && cp <= 0xDBFF) {
+        if (!word("\\u") || !hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+      }
+      const int n = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+      out.push_back(
+          static_cast<char>(n == 1 ? cp : ((0xFF00u >> n) & 0xFF) | (cp >> (6 * (n - 1)))));
+      for (int k = n - 2; k >= 0; --k)
+        out.push_back(static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F)));
+    }
+    return false;
   }
 
   std::string_view s_;

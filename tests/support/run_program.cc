@@ -1,8 +1,8 @@
 #include "support/run_program.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
+#include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,22 +13,6 @@ extern char** environ;
 namespace velkor::testing {
 namespace {
 
-// This process's environment with `overrides` applied, as "NAME=value" texts.
-std::vector<std::string> mergedEnvironment(const EnvOverrides& overrides) {
-  std::map<std::string, std::string> vars;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry(*e);
-    const size_t eq = entry.find('=');
-    if (eq != std::string::npos) vars[entry.substr(0, eq)] = entry.substr(eq + 1);
-  }
-  for (const auto& [name, value] : overrides) vars[name] = value;
-  std::vector<std::string> out;
-  for (const auto& [name, value] : vars) {
-    if (value != kUnset) out.push_back(name + "=" + value);
-  }
-  return out;
-}
-
 std::vector<char*> pointers(std::vector<std::string>& strings) {
   std::vector<char*> out;
   for (std::string& s : strings) out.push_back(s.data());
@@ -36,58 +20,53 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   return out;
 }
 
-// pipe2 is Linux-only; tests spawn from one thread, so the window between the calls is harmless.
-bool cloexecPipe(int fds[2]) {
-  if (pipe(fds) != 0) return false;
-  return fcntl(fds[0], F_SETFD, FD_CLOEXEC) == 0 && fcntl(fds[1], F_SETFD, FD_CLOEXEC) == 0;
+// The whole content of a file open at `fd`, which is then closed.
+std::string drained(int fd) {
+  std::string out;
+  char buffer[65536];
+  for (ssize_t n; (n = pread(fd, buffer, sizeof buffer, static_cast<off_t>(out.size()))) > 0;)
+    out.append(buffer, static_cast<size_t>(n));
+  close(fd);
+  return out;
 }
 
 }  // namespace
 
 RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& env) {
-  RunResult result;
-  int outPipe[2];
-  int errPipe[2];
-  if (!cloexecPipe(outPipe) || !cloexecPipe(errPipe)) return result;
-  std::vector<std::string> argv{VELKOR_BINARY};
+  std::vector<std::string> argv{VELKOR_BINARY}, envp;
   argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<std::string> envp = mergedEnvironment(env);
-  std::vector<char*> argvPtrs = pointers(argv);
-  std::vector<char*> envPtrs = pointers(envp);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  pid_t pid = -1;
-  const int spawned =
-      posix_spawn(&pid, argvPtrs[0], &actions, nullptr, argvPtrs.data(), envPtrs.data());
-  posix_spawn_file_actions_destroy(&actions);
-  close(outPipe[1]);
-  close(errPipe[1]);
-
-  // Both pipes are drained together, so that a full one cannot stall the child.
-  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  char buffer[65536];
-  while (spawned == 0 && (fds[0].fd >= 0 || fds[1].fd >= 0) && poll(fds, 2, -1) >= 0) {
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) sinks[i]->append(buffer, static_cast<size_t>(n));
-      if (n > 0) continue;
-      close(fds[i].fd);
-      fds[i].fd = -1;
-    }
+  std::map<std::string, std::string> vars;  // later settings win
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry(*e);
+    vars[entry.substr(0, entry.find('='))] =
+        entry.substr(std::min(entry.find('='), entry.size() - 1) + 1);
   }
-  for (const pollfd& f : fds) {
-    if (f.fd >= 0) close(f.fd);
+  for (const auto& [name, value] : env) vars[name] = value;
+  for (const auto& [name, value] : vars) envp.push_back(name + "=" + value);
+  std::vector<char*> argvPtrs = pointers(argv), envPtrs = pointers(envp);
+  // Standard output and error go to unnamed files, which never fill up like pipes.
+  char outName[] = "/tmp/velkor-out-XXXXXX", errName[] = "/tmp/velkor-err-XXXXXX";
+  const int out = mkstemp(outName), err = mkstemp(errName);
+  unlink(outName);
+  unlink(errName);
+  // fork, not posix_spawn: a child sharing this process's memory until exec would report this
+  // process's peak resident size as its own.
+  const pid_t pid = out >= 0 && err >= 0 ? fork() : -1;
+  if (pid == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    execve(argvPtrs[0], argvPtrs.data(), envPtrs.data());
+    _exit(127);
   }
+  RunResult result;
   int wstatus = 0;
-  if (spawned == 0 && waitpid(pid, &wstatus, 0) == pid && WIFEXITED(wstatus)) {
+  rusage usage{};
+  if (pid > 0 && wait4(pid, &wstatus, 0, &usage) == pid && WIFEXITED(wstatus)) {
     result.status = WEXITSTATUS(wstatus);
+    result.peakMb = static_cast<double>(usage.ru_maxrss) / 1024;
   }
+  result.out = drained(out);
+  result.err = drained(err);
   return result;
 }
 

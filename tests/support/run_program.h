@@ -11,14 +11,13 @@ struct RunResult {
   int status = -1;  // exit status, or -1 when the process did not exit normally
   std::string out;
   std::string err;
+  double peakMb = 0;  // the program's peak resident size
 };
 
 using EnvOverrides = std::vector<std::pair<std::string, std::string>>;
 
-// Runs the program with `args` (without the program name). `env` entries replace or add variables
-// of this process's environment; a value of "\x01unset" removes the variable.
+// Runs the program with `args` (without the program name) in this process's environment with the
+// variables of `env` set.
 RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& env = {});
-
-inline constexpr const char* kUnset = "\x01unset";
 
 }  // namespace velkor::testing

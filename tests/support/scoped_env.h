@@ -22,8 +22,7 @@ class ScopedEnv {
 
  private:
   void set(const char* value) {
-    if (value != nullptr) setenv(name_.c_str(), value, 1);
-    if (value == nullptr) unsetenv(name_.c_str());
+    value != nullptr ? setenv(name_.c_str(), value, 1) : unsetenv(name_.c_str());
     tzset();
   }
   std::string name_;

@@ -1,43 +1,60 @@
 // A platform whose answers a test scripts and whose calls it can inspect afterwards.
 #pragma once
 
-#include <chrono>
+#include <algorithm>
 #include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "store/store.h"
 
 namespace velkor::testing {
 
 struct Script {
-  // Successive answers to the authorization question; the last one repeats.
-  std::vector<long> statuses{kFullAccess};
+  std::vector<long> statuses{kFullAccess};  // successive answers; the last repeats
   bool macOS14 = true;
-  // Successive answers to `calendars()`; the last one repeats.
-  std::vector<std::vector<Calendar>> calendarAnswers{{}};
-  // What a search finds, before it is narrowed to the calendars searched.
-  std::vector<Event> events;
-  // Answers an access request; by default nobody ever answers.
-  std::function<void(AccessCompletion)> answerRequest = [](AccessCompletion) {};
-
-  struct Search {
-    Instant start;
-    Instant end;
-    std::vector<std::string> calendarIds;
-  };
-
+  std::vector<std::vector<Calendar>> calendarAnswers{{}};  // successive answers; the last repeats
+  std::function<void(AccessCompletion)> answerRequest = [](AccessCompletion) {};  // never answers
   // What the code under test did.
-  int statusReads = 0;
-  int storesOpened = 0;
-  int calendarAsks = 0;
-  int refreshes = 0;
+  int statusReads = 0, calendarAsks = 0, refreshes = 0;
   std::vector<std::chrono::milliseconds> sleeps;
   std::vector<std::string> requests;  // "full" or "legacy", one per request call
-  std::vector<Search> searches;
 };
 
-Platform scriptedPlatform(std::shared_ptr<Script> script);
+template <typename T>
+const T& nth(const std::vector<T>& answers, int i) {
+  return answers[std::min(static_cast<size_t>(i), answers.size() - 1)];
+}
+
+class ScriptedStore final : public Store {
+ public:
+  explicit ScriptedStore(std::shared_ptr<Script> s) : s_(std::move(s)) {}
+  void requestFullAccessToEvents(AccessCompletion done) override {
+    request("full", std::move(done));
+  }
+  void requestAccessToEvents(AccessCompletion done) override { request("legacy", std::move(done)); }
+  std::vector<Calendar> calendars() override {
+    return nth(s_->calendarAnswers, s_->calendarAsks++);
+  }
+  void refreshSourcesIfNecessary() override { ++s_->refreshes; }
+  std::vector<Event> events(Instant, Instant, const std::vector<Calendar>&) override { return {}; }
+
+ private:
+  void request(const char* kind, AccessCompletion done) {
+    s_->requests.push_back(kind);
+    s_->answerRequest(std::move(done));
+  }
+  std::shared_ptr<Script> s_;
+};
+
+inline Platform scriptedPlatform(std::shared_ptr<Script> script) {
+  Platform p;
+  p.authorizationStatus = [script] { return nth(script->statuses, script->statusReads++); };
+  p.isMacOS14OrLater = [script] { return script->macOS14; };
+  p.openStore = [script]() -> std::unique_ptr<Store> {
+    return std::make_unique<ScriptedStore>(script);
+  };
+  p.sleep = [script](std::chrono::milliseconds d) { script->sleeps.push_back(d); };
+  return p;
+}
 
 }  // namespace velkor::testing

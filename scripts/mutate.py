@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""Hand-made faults, applied one at a time: each is rebuilt and the whole suite run (ctest), then
+the source is put back. Prints, per fault, the tests that caught it, or that it survived.
+
+  scripts/mutate.py [BUILD_DIR] [-k WORD] [--from N]
+
+BUILD_DIR is a configured build directory (default build); -k keeps the faults whose description
+holds WORD; --from starts at the Nth fault.
+
+A fault whose snippet no longer stands exactly once in its file is reported "not applicable":
+update its row after the code changed."""
+import pathlib, re, subprocess, sys
+
+FAULTS = [
+    # (what a programmer got wrong, file, exact snippet, replacement)
+    ("overlap: start at the window end counts", "src/filestore/expand.cc",
+     "return s.start < windowEnd_ && s.end > windowStart_;", "return s.start <= windowEnd_ && s.end > windowStart_;"),
+    ("overlap: end at the window start counts", "src/filestore/expand.cc",
+     "return s.start < windowEnd_ && s.end > windowStart_;", "return s.start < windowEnd_ && s.end >= windowStart_;"),
+    ("instant at the window start left out", "src/filestore/expand.cc",
+     "return s.start >= windowStart_ && s.start < windowEnd_;", "return s.start > windowStart_ && s.start < windowEnd_;"),
+    ("four-year bound a day long", "src/filestore/search.cc",
+     "kLongestWindow = std::chrono::days(1461);", "kLongestWindow = std::chrono::days(1462);"),
+    ("reader threads merged second half first", "src/filestore/search.cc",
+     "if (helper.joinable()) helper.join();", "if (helper.joinable()) helper.join();\n  std::swap(first, second);"),
+    ("system zone wins over the file's VTIMEZONE", "src/filestore/zones.cc",
+     "if (d.tzid == tzid) {", "if (d.tzid == tzid && cache.fromSystem(tzid) == nullptr) {"),
+    ("RDATE PERIOD takes the event's length", "src/filestore/expand.cc",
+     "consider(s, Span{*start, std::max(*start, end)});",
+     "if (const auto span = spanAt(s, zones_.frameOf(p, s), false, timing.length)) consider(s, *span);"),
+    ("batch cut between an event and its overrides", "src/filestore/ics_events.cc",
+     "if (layout.unitStarts[i] && batch.size()", "if (batch.size()"),
+    ("EXDATE ignored", "src/filestore/expand.cc",
+     "excluded.add(p, icalproperty_get_exdate(p), timing.allDay, zones_);", ""),
+    ("overridden occurrence kept", "src/filestore/expand.cc",
+     "excluded.add(p, icalproperty_get_recurrenceid(p), timing.allDay, zones_);", ""),
+    ("all-day DTEND read as inclusive", "src/filestore/timing.cc",
+     "daysFromCivil(start.year, start.month, start.day)));", "daysFromCivil(start.year, start.month, start.day) + 1));"),
+    ("expansion starts a day too late", "src/filestore/expand.cc",
+     "- longest(timing.length, timing.allDay) - kDay;", "- longest(timing.length, timing.allDay) + kDay;"),
+    ("rule cap of 1,000 occurrences", "src/filestore/expand.cc",
+     "constexpr int kMaxPerRule = 100000;", "constexpr int kMaxPerRule = 1000;"),
+    ("scan: a week of DURATION counted as 5 days", "src/filestore/scan.cc",
+     "days += amount * 7;", "days += amount * 5;"),
+    ("hidden entries listed", "src/filestore/layout.cc",
+     "bool hidden(std::string_view name) { return name.empty() || name.front() == '.'; }",
+     "bool hidden(std::string_view name) { return name.empty(); }"),
+    ("',' not escaped in ids", "src/filestore/layout.cc",
+     "if (n <= 0 || name[i] == '%' || name[i] == ',') {", "if (n <= 0 || name[i] == '%') {"),
+    ("#RRGGBBAA refused", "src/filestore/layout.cc",
+     "if ((text.size() != 7 && text.size() != 9)", "if ((text.size() != 7)"),
+    ("empty displayname taken as the title", "src/filestore/layout.cc",
+     "if (!line || line->empty()) return std::nullopt;", "if (!line) return std::nullopt;"),
+    ("JSON: '/' not escaped", "src/output/json.cc", 'out.append("\\\\/");', "out.push_back('/');"),
+    ("JSON: U+001F written raw", "src/output/json.cc", "if (c < 0x20) {", "if (c < 0x1f) {"),
+    ("JSON: backspace as \\u0008", "src/output/json.cc", 'out.append("\\\\b");', 'out.append("\\\\u0008");'),
+    ("JSON: invalid UTF-8 passed through", "src/output/utf8.cc", "if (n > 0) {", "if (n != 0) {"),
+    ("sort not stable", "src/calendars/text_sort.cc", "std::stable_sort(entries.begin()", "std::sort(entries.begin()"),
+    ("titles compared on their first 16 bytes only", "src/calendars/text_sort.cc",
+     "return a.isWhole() ? 0 : kReadTexts;", "return 0;"),
+    ("text order without NFC", "src/calendars/text_sort.cc", "if (isAscii(key)) continue;", "continue;"),
+    ("events sorted by title, then start", "src/events/event_sort.cc",
+     "keys.push_back({e.start(), e.title()});", "keys.push_back({e.title(), e.start()});"),
+    ("calendars sorted by title, then account", "src/calendars/text_sort.cc",
+     "keys.push_back({c.account(), c.title()});", "keys.push_back({c.title(), c.account()});"),
+    ("usage line without its line feed", "src/cli/usage.h",
+     '"usage: velkor-calendar events FROM TO ID[,ID...]\\n";', '"usage: velkor-calendar events FROM TO ID[,ID...]";'),
+    ("command words matched by prefix", "src/cli/dispatch.cc",
+     'if (command == "status")', 'if (command.starts_with("stat"))'),
+    ("request exits 0 whatever the state", "src/store/access.cc",
+     'return accessName(platform) == "fullAccess" ? kResult : kNoAccess;', "return kResult;"),
+    ("gate refuses without the status record", "src/store/access.cc",
+     "  emit(out, Status(accessName(platform)));\n  return Gate::kRefused;", "  return Gate::kRefused;"),
+    ("writeOnly named before macOS 14", "src/store/access.cc",
+     "status == kWriteOnly && macOS14OrLater ?", "status == kWriteOnly ?"),
+    ("one retry too many for calendars", "src/calendars/list.cc",
+     "retries < kMaxRetries;", "retries <= kMaxRetries;"),
+    ("kind name misspelt", "src/calendars/kind.cc", 'return "subscribed";', 'return "subscription";'),
+    ("calendar without account is not local", "src/calendars/list.cc",
+     'std::string("local")', 'std::string("other")'),
+    ("hex truncates instead of rounding", "src/calendars/color.cc",
+     "double v = product + 0.5;", "double v = product;"),
+    ("ID list split skips the character after a comma", "src/events/query.cc",
+     "begin = end + 1;", "begin = end + 2;"),
+    ("empty location kept", "src/events/query.cc",
+     "if (e.location && !e.location->empty()) location = e.location;", "if (e.location) location = e.location;"),
+    ("FROM equal to TO accepted", "src/events/query.cc", "if (!(*from < *to))", "if (*to < *from)"),
+    ("no output when nothing is selected", "src/events/query.cc",
+     "    emit(io.out, std::vector<EventOut>{});\n", ""),
+    ("day text: any month has 31 days", "src/events/dates.cc",
+     "day > daysInMonth(year, month)", "day > 31"),
+    ("day text: three-digit years", "src/events/dates.cc", "if (i < 4 || year < 1)", "if (i < 3 || year < 1)"),
+    ("a day the clock skips is accepted", "src/events/dates.cc",
+     "if (localDate(hi) != day) return std::nullopt;", ""),
+    ("stamps truncate toward 1970", "src/events/dates.cc",
+     "std::chrono::floor<std::chrono::seconds>(instant.time_since_epoch())",
+     "std::chrono::duration_cast<std::chrono::seconds>(instant.time_since_epoch())"),
+]
+
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, capture_output=True, text=True, **kw)
+
+
+def main():
+    args = sys.argv[1:]
+    option = lambda name: args[args.index(name) + 1] if name in args else None
+    only, first = option("-k"), int(option("--from") or 1)
+    build = next((a for i, a in enumerate(args) if not a.startswith("-") and (i == 0 or not args[i - 1].startswith("-"))), "build")
+    root = pathlib.Path(__file__).resolve().parent.parent
+    for number, (what, name, snippet, replacement) in enumerate(FAULTS, 1):
+        if (only and only not in what) or number < first:
+            continue
+        path = root / name
+        text = path.read_text()
+        if text.count(snippet) != 1:
+            print(f"{what}: not applicable", flush=True)
+            continue
+        try:
+            path.write_text(text.replace(snippet, replacement))
+            if run(["cmake", "--build", build, "-j2"], cwd=root).returncode != 0:
+                print(f"{what}: caught by the compiler", flush=True)
+                continue
+            out = run(["ctest", "--test-dir", build, "-j2", "--timeout", "600"], cwd=root).stdout
+            failed = sorted(set(re.findall(r"^\s*\d+ - (\S+).*\((?:Failed|Timeout|SEGFAULT|Subprocess aborted|Exception)", out, re.M)))
+            print(f"{what}: " + (f"caught by {', '.join(failed)}" if failed else "SURVIVED"), flush=True)
+        finally:
+            path.write_text(text)
+    run(["cmake", "--build", build, "-j2"], cwd=root)
+
+
+if __name__ == "__main__":
+    main()
