@@ -7,6 +7,8 @@
 namespace velkor {
 namespace {
 
+constexpr int kLastYear = 2582;
+
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
@@ -112,7 +114,8 @@ icaltimetype RuleSteps::next() {
     }
     if (day < first_) continue;
     const icaltimetype t = onDay(dtstart_, day);
-    if (!icaltime_is_null_time(until_) && compare(t, until_) > 0) {
+    // libical's iterator gives nothing after its last year.
+    if (t.year > kLastYear || (!icaltime_is_null_time(until_) && compare(t, until_) > 0)) {
       done_ = true;
       break;
     }
