@@ -47,10 +47,8 @@ bool LayoutBuilder::add(std::string_view raw, std::uint64_t offset) {
   skipping_ = false;
   if (pending_ && continues(raw)) {
     rawSize_ += raw.size();
-    if (keep_) {
-      raw_.append(raw);
-      line_.append(content(raw, end_).substr(1));
-    }
+    raw_.append(raw);
+    line_.append(content(raw, end_).substr(1));
     folded_ = true;
     return true;
   }
@@ -64,14 +62,14 @@ bool LayoutBuilder::add(std::string_view raw, std::uint64_t offset) {
       return true;
     }
   }
-  rawSize_ = raw.size();
-  keep_ = keeps(content(raw, end_));
-  if (keep_) {
-    raw_.assign(raw);
-    line_.assign(content(raw, end_));
-  } else {
-    line_.assign(nameOf(content(raw, end_)));  // the name alone tells what to do with it
+  // A line neither the scan nor the layout reads changes nothing: skipped with its continuations.
+  if (!keeps(content(raw, end_))) {
+    skipping_ = true;
+    return true;
   }
+  rawSize_ = raw.size();
+  raw_.assign(raw);
+  line_.assign(content(raw, end_));
   lineAt_ = offset;
   pending_ = true;
   folded_ = false;

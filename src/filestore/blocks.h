@@ -80,11 +80,10 @@ class LayoutBuilder {
   std::optional<DayRange> window_;
   bool refused_ = false, started_ = false, ended_ = false;
   IcsLayout layout_;
-  // The logical line being gathered: raw bytes and unfolded text (its name alone when not kept),
-  // where it starts and its size.
+  // The logical line being gathered: raw bytes and unfolded text, where it starts and its size.
   std::string raw_, line_;
   std::uint64_t lineAt_ = 0, rawSize_ = 0;
-  bool pending_ = false, folded_ = false, keep_ = true;
+  bool pending_ = false, folded_ = false;
   bool skipping_ = false;          // the last line, and so its continuations, matter to no reader
   std::vector<std::string> open_;  // the components around the current line, outermost first
   enum class Top { kOther, kEvent, kZone } top_ = Top::kOther;  // open_[1], when there is one

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "filestore/scan.h"
+#include "filestore/steps.h"
 
 namespace velkor {
 namespace {
@@ -315,20 +316,23 @@ class FileSearch {
       own.until = wallAt(utcSeconds(own.until), timing.frame, false);
       own.until.zone = nullptr;
     }
-    IteratorPtr it(icalrecur_iterator_new(own, dtstart));
-    if (!it) return;
-    if (query_.expandNearWindow && rule.count == 0) {
-      // Occurrences starting before this cannot reach the window: the wall time of `from` is exact
-      // in the event's zone, and a day more covers the clock going back across it.
-      const Seconds from = windowStart_ - reach.ahead - kDay;
-      if (from > timing.start &&
-          !startNear(it, own, dtstart, wallAt(from, timing.frame, timing.allDay))) {
+    // Occurrences starting before this cannot reach the window: the wall time of `from` is exact
+    // in the event's zone, and a day more covers the clock going back across it.
+    const Seconds from = windowStart_ - reach.ahead - kDay;
+    const bool near = query_.expandNearWindow && rule.count == 0 && from > timing.start;
+    std::optional<RuleSteps> steps;
+    if (near) steps = RuleSteps::from(own, dtstart, wallAt(from, timing.frame, timing.allDay));
+    IteratorPtr it;
+    if (!steps) {
+      it.reset(icalrecur_iterator_new(own, dtstart));
+      if (!it) return;
+      if (near && !startNear(it, own, dtstart, wallAt(from, timing.frame, timing.allDay))) {
         it.reset(icalrecur_iterator_new(own, dtstart));
         if (!it) return;
       }
     }
     for (int n = 0; n < kMaxPerRule; ++n) {
-      icaltimetype wall = icalrecur_iterator_next(it.get());
+      icaltimetype wall = steps ? steps->next() : icalrecur_iterator_next(it.get());
       if (icaltime_is_null_time(wall)) break;
       wall.zone = nullptr;
       const auto span = spanAt(wall, timing.frame, timing.allDay, timing.length);

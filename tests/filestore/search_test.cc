@@ -343,6 +343,7 @@ const char* const kRules[] = {"FREQ=DAILY",
                               "FREQ=DAILY;BYHOUR=9,17",
                               "FREQ=MONTHLY;BYDAY=FR;BYMONTHDAY=13",
                               "FREQ=YEARLY;BYMONTH=11;BYDAY=4TH"};
+const char* const kDays[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
 const char* const kZones[] = {";TZID=Europe/Berlin", ";TZID=Asia/Tokyo", ";TZID=No/Such", "", "Z"};
 
 class Generator {
@@ -380,7 +381,11 @@ class Generator {
     const auto at = [&](const std::string& name, const std::string& value) {
       return name + params + ":" + value + suffix + "\r\n";
     };
-    const std::string start = when(allDay);
+    // One start in five in an hour the clock skips or repeats (Berlin, New York), or just
+    // before a window.
+    const char* const special[] = {"20260329T023000", "20261025T021500", "20270314T020000",
+                                   "20261101T013000", "20260227T093000", "20260326T120000"};
+    const std::string start = allDay || pick(5) != 0 ? when(allDay) : special[pick(6)];
     std::string body =
         "BEGIN:VEVENT\r\nUID:" + uid + "\r\nSUMMARY:" + uid + "\r\n" + at("DTSTART", start);
     const int length = pick(4);
@@ -389,10 +394,23 @@ class Generator {
     if (length == 3) body += at("DTEND", when(allDay));
     if (pick(5) >= 2) return body + "END:VEVENT\r\n";
     std::string rule = kRules[pick(std::size(kRules))];
+    if (pick(2) == 0) {  // daily and weekly rules of every simple shape
+      const bool weekly = pick(3) != 0;
+      rule = std::string(weekly ? "FREQ=WEEKLY" : "FREQ=DAILY") +
+             ";INTERVAL=" + std::to_string(1 + pick(3)) + (pick(2) == 0 ? ";WKST=SU" : ";WKST=MO");
+      for (int n = weekly ? pick(4) : 0, d = pick(7); n > 0; --n, d = (d + 1 + pick(3)) % 7)
+        rule += (rule.find("BYDAY") == rule.npos ? ";BYDAY=" : ",") + std::string(kDays[d]);
+    }
     if (pick(3) == 0) {
       rule += ";COUNT=" + std::to_string(1 + pick(60));
-    } else if (pick(2) == 0) {
-      rule += ";UNTIL=" + when(false) + "Z";
+    } else if (pick(3) != 0) {  // UNTIL in UTC, as a date, as a wall time
+      const int form = pick(3);
+      std::string until = when(form == 1);  // or inside a window, on the start's clock time
+      if (pick(2) == 0) {
+        until = std::string(pick(2) == 0 ? "20260304" : "20260329") +
+                (form == 1 || start.size() < 9 ? "" : start.substr(8));
+      }
+      rule += ";UNTIL=" + until + (form == 0 ? "Z" : "");
     }
     body += "RRULE:" + rule + "\r\n";
     if (pick(3) == 0) body += at("EXDATE", start);
@@ -489,7 +507,8 @@ TEST(FileSearch, BothModesAgreeOverAGeneratedStore) {
                                    {"20281225", "20290101"},
                                    {"20251001", "20251101"},
                                    {"20260101", "20260501"},
-                                   {"20270228", "20270302"}}) {
+                                   {"20270228", "20270302"},
+                                   {"20330307", "20330314"}}) {
       total += search(calendars, from, to).size();
     }
     // The comparison means something only when plenty was found.

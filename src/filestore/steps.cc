@@ -1,0 +1,127 @@
+#include "filestore/steps.h"
+
+#include <algorithm>
+
+#include "filestore/scan.h"
+
+namespace velkor {
+namespace {
+
+constexpr int kLastYear = 2582;
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+// 0 for Sunday; day 0 (1970-01-01) was a Thursday.
+int weekdayOf(std::int64_t day) { return static_cast<int>(((day + 4) % 7 + 7) % 7); }
+
+icaltimetype onDay(icaltimetype t, std::int64_t day) {
+  // Days to civil date (proleptic Gregorian).
+  const std::int64_t z = day + 719468;
+  const std::int64_t era = floorDiv(z, 146097);
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
+  t.year = static_cast<int>(yoe + era * 400 + (m <= 2));
+  t.month = static_cast<int>(m);
+  t.day = static_cast<int>(d);
+  return t;
+}
+
+std::int64_t dayOf(const icaltimetype& t) {
+  return daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
+}
+
+// libical's order of two times on one clock: by date, then a date before a time of its day.
+int compare(const icaltimetype& a, const icaltimetype& b) {
+  for (const auto& [x, y] : {std::pair{a.year, b.year}, {a.month, b.month}, {a.day, b.day}}) {
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.is_date && b.is_date) return 0;
+  if (a.is_date != b.is_date) return a.is_date ? -1 : 1;
+  for (const auto& [x, y] :
+       {std::pair{a.hour, b.hour}, {a.minute, b.minute}, {a.second, b.second}}) {
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+bool onlyByDay(const icalrecurrencetype& r) {
+  for (const short* part : {r.by_second, r.by_minute, r.by_hour, r.by_month_day, r.by_year_day,
+                            r.by_week_no, r.by_month, r.by_set_pos}) {
+    if (part[0] != ICAL_RECURRENCE_ARRAY_MAX) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<RuleSteps> RuleSteps::from(const icalrecurrencetype& rule,
+                                         const icaltimetype& dtstart, const icaltimetype& from) {
+  const bool daily = rule.freq == ICAL_DAILY_RECURRENCE;
+  if ((!daily && rule.freq != ICAL_WEEKLY_RECURRENCE) || rule.count != 0 || !onlyByDay(rule) ||
+      (rule.rscale != nullptr && rule.rscale[0] != '\0') || rule.skip != ICAL_SKIP_OMIT) {
+    return std::nullopt;
+  }
+  if (daily && rule.by_day[0] != ICAL_RECURRENCE_ARRAY_MAX) return std::nullopt;
+  const bool until = !icaltime_is_null_time(rule.until);
+  if (until && rule.until.zone != nullptr) return std::nullopt;
+  RuleSteps s;
+  s.dtstart_ = dtstart;
+  s.until_ = rule.until;
+  s.first_ = dayOf(dtstart);
+  s.weekly_ = !daily;
+  const std::int64_t interval = std::max<std::int64_t>(1, rule.interval);
+  s.step_ = interval * (daily ? 1 : 7);
+  std::int64_t period = s.first_;
+  if (s.weekly_) {
+    const int weekStart = rule.week_start == ICAL_NO_WEEKDAY ? 1 : rule.week_start - 1;
+    period -= (weekdayOf(s.first_) - weekStart + 7) % 7;
+    if (rule.by_day[0] == ICAL_RECURRENCE_ARRAY_MAX) {
+      s.days_ = 1u << static_cast<unsigned>(s.first_ - period);
+    }
+    for (int i = 0; i < ICAL_BY_DAY_SIZE && rule.by_day[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+      if (icalrecurrencetype_day_position(rule.by_day[i]) != 0) return std::nullopt;
+      const int weekday = icalrecurrencetype_day_day_of_week(rule.by_day[i]) - 1;
+      if (weekday < 0 || weekday > 6) return std::nullopt;
+      s.days_ |= 1u << static_cast<unsigned>((weekday - weekStart + 7) % 7);
+    }
+  }
+  // Whole periods from DTSTART's to the one holding `from`.
+  const std::int64_t target = dayOf(from);
+  if (target > period) period += (target - period) / s.step_ * s.step_;
+  s.period_ = period;
+  return s;
+}
+
+icaltimetype RuleSteps::next() {
+  while (!done_) {
+    std::int64_t day = period_;
+    if (weekly_) {
+      while (offset_ < 7 && (days_ & (1u << static_cast<unsigned>(offset_))) == 0) ++offset_;
+      if (offset_ == 7) {
+        offset_ = 0;
+        period_ += step_;
+        continue;
+      }
+      day = period_ + offset_++;
+    } else {
+      period_ += step_;
+    }
+    if (day < first_) continue;
+    const icaltimetype t = onDay(dtstart_, day);
+    // libical's iterator gives nothing after its last year.
+    if (t.year > kLastYear || (!icaltime_is_null_time(until_) && compare(t, until_) > 0)) {
+      done_ = true;
+      break;
+    }
+    return t;
+  }
+  return icaltime_null_time();
+}
+
+}  // namespace velkor
