@@ -7,13 +7,19 @@
 //   == run [NAME=value ...] WORD ...   "..." quotes a word; $ROOT is the store's parent
 //   == stdout / == stderr    the lines up to the next "==" line, each ending in a line feed
 //   == exit N                 (stdout and stderr not given are empty, exit not given is 0)
+// Every events run also searches the whole store in this process, fast and full, which must agree.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <list>
+#include <map>
 #include <regex>
 
+#include "events/dates.h"
+#include "filestore/filestore.h"
 #include "support/run_program.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace velkor {
@@ -97,6 +103,31 @@ struct Invocation {
   testing::RunResult expected{0, "", ""};
 };
 
+// The events to the millisecond, as texts that a failure can show.
+std::vector<std::string> described(const std::vector<Event>& events) {
+  std::vector<std::string> out;
+  for (const Event& e : events) {
+    out.push_back(e.calendarId + "|" + e.title.value_or("<none>") + "|" +
+                  std::to_string(e.start.time_since_epoch().count()) + "|" +
+                  std::to_string(e.end.time_since_epoch().count()) + (e.allDay ? "|all-day" : "") +
+                  (e.location ? "@" + *e.location : ""));
+  }
+  return out;
+}
+
+void expectModesAgree(const Invocation& r) {
+  std::map<std::string, std::string> last;  // a variable set twice takes its last value
+  for (const auto& [name, value] : r.env) last[name] = value;
+  std::list<testing::ScopedEnv> env;
+  for (const auto& [name, value] : last) env.emplace_back(name, value.c_str());
+  const auto from = r.args.size() == 4 ? localDay(r.args[1]) : std::nullopt;
+  const auto to = r.args.size() == 4 ? localDay(r.args[2]) : std::nullopt;
+  if (r.args[0] != "events" || !from || !to) return;
+  const auto calendars = listFileCalendars(fileStoreRoot());
+  EXPECT_EQ(described(searchFileCalendars(calendars, *from, *to, SearchMode::kFast)),
+            described(searchFileCalendars(calendars, *from, *to, SearchMode::kFull)));
+}
+
 class Case : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(Case, GivesItsExpectedRuns) {
@@ -124,10 +155,12 @@ TEST_P(Case, GivesItsExpectedRuns) {
   for (const Invocation& r : runs) {
     std::string what = "run";
     for (const std::string& w : r.args) what += " [" + w + "]";
+    SCOPED_TRACE(what);
     const testing::RunResult got = testing::runProgram(r.args, r.env);
     EXPECT_EQ(got.out, r.expected.out) << what;
     EXPECT_EQ(got.err, r.expected.err) << what;
     EXPECT_EQ(got.status, r.expected.status) << what;
+    if (!r.args.empty()) expectModesAgree(r);
   }
 }
 
