@@ -6,24 +6,8 @@ several zones, floating and all-day events) from a fixed seed, asks the program 
 a few windows under a few TZ settings, expands the same files with recurring_ical_events and
 compares the occurrences: calendar, title, local start and end stamps, all-day flag, location.
 
-Where the two differ by a choice the program makes on purpose, the expected side is normalized:
-  - a window longer than 1,461 days is searched over its first 1,461 days only;
-  - an occurrence is in the window when start < window end and end > window start, or, when it
-    has no length, when window start <= start < window end;
-  - an all-day event without DTEND or DURATION lasts one day (RFC 5545), which the library
-    reports as lasting none;
-  - floating times are placed on the local clock before lengths are added, and every timed
-    occurrence lasts as long as the first in exact time, where the library adds the length on
-    the wall clock and so ends an hour off when the clock changes in between;
-  - a wall time that its zone's clock passes twice is the first of the two (the library, through
-    pytz, takes the second);
-  - an override of an instance that the master's EXDATE removes is not shown;
-  - an instant that both the rule and an RDATE give is one occurrence (the library lists it
-    twice);
-  - stamps are local wall-clock minutes; an empty LOCATION counts as none, a missing SUMMARY as
-    the empty title; events are compared as a multiset (the program sorts by start and title).
-
-Every other difference is printed and makes the exit status 1.
+Where the two differ by a choice the program makes on purpose (README lists them), the expected
+side is normalized; every other difference is printed and makes the exit status 1.
 
 usage: crosscheck.py BINARY [--seed N] [--files N] [--keep DIR]
 """
