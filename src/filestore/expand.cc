@@ -319,27 +319,40 @@ class FileSearch {
     // Occurrences starting before this cannot reach the window: the wall time of `from` is exact
     // in the event's zone, and a day more covers the clock going back across it.
     const Seconds from = windowStart_ - reach.ahead - kDay;
-    const bool near = query_.expandNearWindow && rule.count == 0 && from > timing.start;
+    const bool canJump = rule.count == 0 && from > timing.start;
+    // A full read expands from DTSTART; a rule that meets its cap is expanded again from near
+    // the window, as a fast read does, so the cap never hides what the window has.
+    if (!runRule(own, dtstart, timing, reach, consider, canJump && query_.expandNearWindow, from) &&
+        canJump && !query_.expandNearWindow) {
+      runRule(own, dtstart, timing, reach, consider, true, from);
+    }
+  }
+
+  // Expands `rule` from DTSTART, or from near `from` when `near`; false when it met its cap.
+  template <typename Consider>
+  bool runRule(const icalrecurrencetype& own, const icaltimetype& dtstart, const Timing& timing,
+               const Reach& reach, Consider& consider, bool near, Seconds from) {
     std::optional<RuleSteps> steps;
     if (near) steps = RuleSteps::from(own, dtstart, wallAt(from, timing.frame, timing.allDay));
     IteratorPtr it;
     if (!steps) {
       it.reset(icalrecur_iterator_new(own, dtstart));
-      if (!it) return;
+      if (!it) return true;
       if (near && !startNear(it, own, dtstart, wallAt(from, timing.frame, timing.allDay))) {
         it.reset(icalrecur_iterator_new(own, dtstart));
-        if (!it) return;
+        if (!it) return true;
       }
     }
     for (int n = 0; n < kMaxPerRule; ++n) {
       icaltimetype wall = steps ? steps->next() : icalrecur_iterator_next(it.get());
-      if (icaltime_is_null_time(wall)) break;
+      if (icaltime_is_null_time(wall)) return true;
       wall.zone = nullptr;
       const auto span = spanAt(wall, timing.frame, timing.allDay, timing.length);
       if (!span) continue;
-      if (span->start >= windowEnd_ + reach.behind) break;
+      if (span->start >= windowEnd_ + reach.behind) return true;
       consider(wall, *span);
     }
+    return false;
   }
 
   const IcsQuery& query_;

@@ -62,7 +62,13 @@ std::optional<Span> spanAt(icaltimetype wall, const Frame& frame, bool allDay, c
 }
 
 bool usable(const icaltimetype& t) {
-  return !icaltime_is_null_time(t) && icaltime_is_valid_time(t);
+  // libical checks only the year: a month 44 or a 25th hour is read by some of its functions and
+  // not by others, so such a time is not read at all.
+  if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) return false;
+  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > icaltime_days_in_month(t.month, t.year))
+    return false;
+  return t.is_date || (t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
+                       t.second >= 0 && t.second <= 60);
 }
 
 std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
