@@ -2,10 +2,10 @@
 """Hand-made faults, applied one at a time: each is rebuilt and the whole suite run (ctest), then
 the source is put back. Prints, per fault, the tests that caught it, or that it survived.
 
-  scripts/mutate.py [BUILD_DIR] [-k WORD] [--from N]
+  scripts/mutate.py [BUILD_DIR] [-k WORD] [--from N] [-R REGEX]
 
 BUILD_DIR is a configured build directory (default build); -k keeps the faults whose description
-holds WORD; --from starts at the Nth fault.
+holds WORD; --from starts at the Nth fault; -R runs only the tests ctest -R REGEX selects.
 
 A fault whose snippet no longer stands exactly once in its file is reported "not applicable":
 update its row after the code changed."""
@@ -122,7 +122,7 @@ def run(cmd, **kw):
 def main():
     args = sys.argv[1:]
     option = lambda name: args[args.index(name) + 1] if name in args else None
-    only, first = option("-k"), int(option("--from") or 1)
+    only, first, select = option("-k"), int(option("--from") or 1), option("-R")
     build = next((a for i, a in enumerate(args) if not a.startswith("-") and (i == 0 or not args[i - 1].startswith("-"))), "build")
     root = pathlib.Path(__file__).resolve().parent.parent
     for number, (what, name, snippet, replacement) in enumerate(FAULTS, 1):
@@ -138,7 +138,7 @@ def main():
             if run(["cmake", "--build", build, "-j2"], cwd=root).returncode != 0:
                 print(f"{what}: caught by the compiler", flush=True)
                 continue
-            out = run(["ctest", "--test-dir", build, "-j2", "--timeout", "600"], cwd=root).stdout
+            out = run(["ctest", "--test-dir", build, "-j2", "--timeout", "600"] + (["-R", select] if select else []), cwd=root).stdout
             failed = sorted(set(re.findall(r"^\s*\d+ - (\S+).*\((?:Failed|Timeout|SEGFAULT|Subprocess aborted|Exception)", out, re.M)))
             print(f"{what}: " + (f"caught by {', '.join(failed)}" if failed else "SURVIVED"), flush=True)
         finally:

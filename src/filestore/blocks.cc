@@ -130,6 +130,11 @@ bool LayoutBuilder::process() {
       return false;
     }
     const std::string_view component = line.substr(prefix.size());
+    // libical reads a component by the start of its name, in any case: only the exact names are
+    // understood here.
+    for (std::string_view known : {"VCALENDAR", "VTIMEZONE", "VEVENT"}) {
+      if (startsWithUpper(component, known) && component != known) return false;
+    }
     if (begin) {
       if (component == "VCALENDAR") return false;
       if (open_.size() > 1 && (component == "VTIMEZONE" || component == "VEVENT")) return false;

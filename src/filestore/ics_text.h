@@ -23,6 +23,12 @@ inline bool equalsUpper(std::string_view text, std::string_view upperWord) {
   return true;
 }
 
+// Whether `text` starts with `upperWord` (given in capitals), ignoring the case of ASCII letters.
+inline bool startsWithUpper(std::string_view text, std::string_view upperWord) {
+  return text.size() >= upperWord.size() &&
+         equalsUpper(text.substr(0, upperWord.size()), upperWord);
+}
+
 // The name of a content line: everything before its first ';' or ':'.
 inline std::string_view nameOf(std::string_view line) {
   std::size_t n = 0;  // a plain loop: find_first_of searches the two characters at every byte

@@ -17,11 +17,6 @@ using Day = std::int64_t;
 // day: five days either way covers both.
 constexpr Day kMarginDays = 5;
 
-bool startsWithUpper(std::string_view text, std::string_view upperWord) {
-  return text.size() >= upperWord.size() &&
-         equalsUpper(text.substr(0, upperWord.size()), upperWord);
-}
-
 std::optional<unsigned> digits(std::string_view text) {
   if (text.empty()) return std::nullopt;
   unsigned v = 0;
@@ -221,7 +216,8 @@ bool mayReachDays(std::string_view text, std::int64_t firstDay, std::int64_t las
       const bool begin = startsWithUpper(line, "BEGIN");
       const std::string_view rest = line.substr(begin ? 5 : 3);
       if (rest.empty() || rest[0] != ':') return true;
-      const bool vevent = equalsUpper(rest.substr(1), "VEVENT");
+      // libical takes any name that starts with VEVENT for one.
+      const bool vevent = startsWithUpper(rest.substr(1), "VEVENT");
       if (begin) {
         open.push_back(Open{vevent, {}});
       } else {

@@ -18,8 +18,8 @@ namespace velkor {
 constexpr off_t kLargestFile = off_t{256} << 20;
 
 // `path` opened for reading when it is a regular file of at most kLargestFile bytes, with its
-// size; no descriptor otherwise. Opened without blocking so that a FIFO that replaces the file after the
-// stat cannot hold the run.
+// size; no descriptor otherwise. Opened without blocking so that a FIFO that replaces the file
+// after the stat cannot hold the run.
 Fd openRegularFile(const std::string& path, off_t& size);
 
 enum class Streamed {

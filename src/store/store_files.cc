@@ -48,9 +48,8 @@ class FileStore final : public Store {
   void answerLater(AccessCompletion completion) {
     if (answer_.joinable()) answer_.join();
     const bool granted = fileStoreAuthorization(root_) == kFullAccess;
-    answer_ = std::thread([completion = std::move(completion), granted] {
-      completion(granted, std::nullopt);
-    });
+    answer_ = std::thread(
+        [completion = std::move(completion), granted] { completion(granted, std::nullopt); });
   }
 
   std::filesystem::path root_;

@@ -18,6 +18,7 @@
 
 #include "events/dates.h"
 #include "filestore/filestore.h"
+#include "support/describe.h"
 #include "support/run_program.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -103,18 +104,6 @@ struct Invocation {
   testing::RunResult expected{0, "", ""};
 };
 
-// The events to the millisecond, as texts that a failure can show.
-std::vector<std::string> described(const std::vector<Event>& events) {
-  std::vector<std::string> out;
-  for (const Event& e : events) {
-    out.push_back(e.calendarId + "|" + e.title.value_or("<none>") + "|" +
-                  std::to_string(e.start.time_since_epoch().count()) + "|" +
-                  std::to_string(e.end.time_since_epoch().count()) + (e.allDay ? "|all-day" : "") +
-                  (e.location ? "@" + *e.location : ""));
-  }
-  return out;
-}
-
 void expectModesAgree(const Invocation& r) {
   std::map<std::string, std::string> last;  // a variable set twice takes its last value
   for (const auto& [name, value] : r.env) last[name] = value;
@@ -124,8 +113,8 @@ void expectModesAgree(const Invocation& r) {
   const auto to = r.args.size() == 4 ? localDay(r.args[2]) : std::nullopt;
   if (r.args[0] != "events" || !from || !to) return;
   const auto calendars = listFileCalendars(fileStoreRoot());
-  EXPECT_EQ(described(searchFileCalendars(calendars, *from, *to, SearchMode::kFast)),
-            described(searchFileCalendars(calendars, *from, *to, SearchMode::kFull)));
+  EXPECT_EQ(testing::describe(searchFileCalendars(calendars, *from, *to, SearchMode::kFast)),
+            testing::describe(searchFileCalendars(calendars, *from, *to, SearchMode::kFull)));
 }
 
 class Case : public ::testing::TestWithParam<fs::path> {};
