@@ -44,19 +44,10 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
-// The value of a printed line: one line feed, at its end; compact strict JSON with no raw "/".
+// The value of a printed line, which must be one line of the program's JSON.
 inline strict_json::Value jsonLine(const std::string& line) {
-  if (line.empty() || line.find('\n') != line.size() - 1) fail("not one line", line);
-  bool inString = false;
-  for (size_t i = 0; i + 1 < line.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(line[i]);
-    if (c == '/' || (!inString && c <= ' ')) fail("raw slash or white space", line);
-    if (c == '"') inString = !inString;
-    if (c == '\\') ++i;  // the escaped character neither opens nor closes a string
-  }
-  std::optional<strict_json::Value> v =
-      strict_json::parse(std::string_view(line).substr(0, line.size() - 1));
-  if (!v) fail("not strict JSON", line);
+  std::optional<strict_json::Value> v = strict_json::parseLine(line);
+  if (!v) fail("not one line of the program's JSON", line);
   return *v;
 }
 

@@ -1,10 +1,12 @@
-// A small strict JSON reader (RFC 8259) that shares no code with the program's writer, for the
-// fuzzers and the whole-process tests to judge what the program prints. It refuses what a lenient
-// reader lets through: bytes that are not UTF-8, raw control characters in strings, lone
-// surrogate escapes, leading zeros, trailing commas, anything after the value, nesting beyond 64.
+// A reader of what the program prints, sharing no code with its writer, for the fuzzers and the
+// whole-process tests: one line ending in a line feed that holds an object, or an array of
+// objects, whose members are strings and booleans. Stricter than RFC 8259 where the program's
+// output must be: no white space outside strings, no raw "/", no escapes but \" \\ \/ \b \f \n \r
+// \t and \u00XX for the other control characters, well-formed UTF-8 only.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,9 +15,9 @@
 namespace velkor::strict_json {
 
 struct Value {
-  enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = Kind::kNull;
+  enum class Kind { kBool, kString, kArray, kObject } kind = Kind::kString;
   bool boolean = false;
-  std::string text;               // a string's decoded UTF-8, or a number as written
+  std::string text;               // a string's decoded UTF-8
   std::vector<Value> items;       // an array's values, or an object's member values ...
   std::vector<std::string> keys;  // ... whose keys these are, in the order written
 
@@ -49,88 +51,49 @@ class Reader {
  public:
   explicit Reader(std::string_view s) : s_(s) {}
 
-  std::optional<Value> document() {
+  std::optional<Value> line() {
+    if (s_.empty() || s_.back() != '\n') return std::nullopt;
+    s_.remove_suffix(1);
     for (std::size_t i = 0, n = 0; i < s_.size(); i += n)
       if ((n = wellFormedLength(s_, i)) == 0) return std::nullopt;
     std::optional<Value> v = value(0);
-    space();
-    return i_ == s_.size() ? v : std::nullopt;
+    if (!v || i_ != s_.size() || v->kind == Value::Kind::kString || v->kind == Value::Kind::kBool)
+      return std::nullopt;
+    return v;
   }
 
  private:
-  using Kind = Value::Kind;
-
-  void space() {
-    while (i_ < s_.size() && (s_[i_] == ' ' || s_[i_] == '\t' || s_[i_] == '\n' || s_[i_] == '\r'))
-      ++i_;
-  }
   bool word(std::string_view w) {
     if (s_.substr(i_, w.size()) != w) return false;
     i_ += w.size();
     return true;
   }
-  bool eat(char c) {
-    space();
-    return word(std::string_view(&c, 1));
-  }
-  bool digits() {
-    const std::size_t begin = i_;
-    while (i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9') ++i_;
-    return i_ > begin;
-  }
 
+  // Depth 0: the object or the array; 1: an array's objects or an object's members; 2: members.
   std::optional<Value> value(int depth) {
-    space();
     Value v;
-    if (depth > 64 || i_ >= s_.size()) return std::nullopt;
+    if (depth > 2 || i_ >= s_.size()) return std::nullopt;
     const char c = s_[i_];
     if (c == '[' || c == '{') {
       ++i_;
-      v.kind = c == '[' ? Kind::kArray : Kind::kObject;
-      const char close = c == '[' ? ']' : '}';
-      if (eat(close)) return v;
+      v.kind = c == '[' ? Value::Kind::kArray : Value::Kind::kObject;
+      const std::string_view close = c == '[' ? "]" : "}";
+      if (word(close)) return v;
       do {
         std::string key;
-        if (c == '{' && (space(), !string(key) || !eat(':'))) return std::nullopt;
+        if (c == '{' && (!string(key) || !word(":"))) return std::nullopt;
         std::optional<Value> item = value(depth + 1);
-        if (!item) return std::nullopt;
+        if (!item || (c == '[' && item->kind != Value::Kind::kObject)) return std::nullopt;
         if (c == '{') v.keys.push_back(std::move(key));
         v.items.push_back(std::move(*item));
-      } while (eat(','));
-      return eat(close) ? std::optional(std::move(v)) : std::nullopt;
+      } while (word(","));
+      return word(close) ? std::optional(std::move(v)) : std::nullopt;
     }
-    v.kind = c == '"' ? Kind::kString : c == 't' || c == 'f' ? Kind::kBool : Kind::kNumber;
-    v.boolean = c == 't';
-    if (word("null")) v.kind = Kind::kNull;
-    const std::size_t begin = i_;
-    const bool ok = v.kind == Kind::kNull     ? true
-                    : v.kind == Kind::kString ? string(v.text)
-                    : v.kind == Kind::kBool   ? word("true") || word("false")
-                                              : number();
-    if (v.kind == Kind::kNumber) v.text = s_.substr(begin, i_ - begin);
-    return ok ? std::optional(std::move(v)) : std::nullopt;
-  }
-
-  bool number() {
-    word("-");
-    if (!word("0") && !digits()) return false;
-    if (word(".") && !digits()) return false;
-    if (!word("e") && !word("E")) return true;
-    if (!word("+")) word("-");
-    return digits();
-  }
-
-  bool hex4(std::uint32_t& cp) {
-    for (int k = 0; k < 4; ++k, ++i_) {
-      const char c = i_ < s_.size() ? s_[i_] : 'x';
-      const int d = c >= '0' && c <= '9'   ? c - '0'
-                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                           : -1;
-      if (d < 0) return false;
-      cp = cp * 16 + static_cast<std::uint32_t>(d);
-    }
-    return true;
+    v.kind = Value::Kind::kBool;
+    v.boolean = word("true");
+    if (v.boolean || word("false")) return v;
+    v.kind = Value::Kind::kString;
+    return string(v.text) ? std::optional(std::move(v)) : std::nullopt;
   }
 
   bool string(std::string& out) {
@@ -138,7 +101,7 @@ class Reader {
     while (i_ < s_.size()) {
       const char c = s_[i_++];
       if (c == '"') return true;
-      if (static_cast<unsigned char>(c) < 0x20) return false;
+      if (static_cast<unsigned char>(c) < 0x20 || c == '/') return false;
       if (c != '\\') {
         out.push_back(c);
         continue;
@@ -150,17 +113,15 @@ class Reader {
         ++i_;
         continue;
       }
-      std::uint32_t cp = 0, low = 0;
-      if (!word("u") || !hex4(cp) || (cp >= 0xDC00 && cp <= 0xDFFF)) return false;
-      if (cp >= 0xD800 && cp <= 0xDBFF) {
-        if (!word("\\u") || !hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
-        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-      }
-      const int n = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
-      out.push_back(
-          static_cast<char>(n == 1 ? cp : ((0xFF00u >> n) & 0xFF) | (cp >> (6 * (n - 1)))));
-      for (int k = n - 2; k >= 0; --k)
-        out.push_back(static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F)));
+      // \u00XX, only for a control character that has no escape of its own.
+      if (!word("u00") || i_ + 2 > s_.size()) return false;
+      const std::string digits(s_.substr(i_, 2));
+      const unsigned long code = std::strtoul(digits.c_str(), nullptr, 16);
+      if (digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos || code >= 0x20 ||
+          std::string_view("\b\f\n\r\t").find(static_cast<char>(code)) != std::string_view::npos)
+        return false;
+      out.push_back(static_cast<char>(code));
+      i_ += 2;
     }
     return false;
   }
@@ -169,7 +130,7 @@ class Reader {
   std::size_t i_ = 0;
 };
 
-// The value of `text` when it is exactly one JSON value (surrounding white space allowed).
-inline std::optional<Value> parse(std::string_view text) { return Reader(text).document(); }
+// The value of `text` when it is one line of the program's JSON.
+inline std::optional<Value> parseLine(std::string_view text) { return Reader(text).line(); }
 
 }  // namespace velkor::strict_json

@@ -127,7 +127,10 @@ TEST_P(Case, GivesItsExpectedRuns) {
     const std::string& kind = s.head.at(0);
     if (kind == "file") writeFiles(home, s);
     if (kind == "dir") home.mkdir(decoded(s.head.at(1), "\n"));
-    if (kind == "link") fs::create_symlink(s.head.at(2), home.path() / s.head.at(1));
+    if (kind == "link") {
+      fs::create_directories((home.path() / s.head.at(1)).parent_path());
+      fs::create_symlink(s.head.at(2), home.path() / s.head.at(1));
+    }
     if (kind == "stdout") runs.back().expected.out = s.body;
     if (kind == "stderr") runs.back().expected.err = s.body;
     if (kind == "exit") runs.back().expected.status = std::stoi(s.head.at(1));
