@@ -48,7 +48,7 @@ format:
 # Hardening: short libFuzzer runs (about a minute over all targets) and long ones by hand,
 # clang-tidy over src/, the whole-process tests under valgrind, and the cross-check against
 # python3-recurring-ical-events (also a CTest test when the modules are there).
-FUZZ_SECONDS ?= 15
+FUZZ_SECONDS ?= 25
 FUZZ_LONG_SECONDS ?= 1800
 CROSSCHECK_PYTHON ?= $(firstword $(wildcard /usr/bin/python3) python3)
 

@@ -1,5 +1,5 @@
-// What the fuzz targets share: a scratch directory, failing loudly, and the checks that every
-// line the program prints must pass.
+// What the fuzz targets share: failing loudly, and the check that every line the program prints
+// must pass.
 #pragma once
 
 #include <stdlib.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "../tests/support/temp_dir.h"
 #include "strict_json.h"
 
 namespace velkor::fuzzing {
@@ -19,30 +20,6 @@ namespace velkor::fuzzing {
                detail.data());
   std::abort();
 }
-
-// A directory for one fuzzing process, removed when the process ends normally.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velkor-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) fail("mkdtemp", pattern);
-    path_ = pattern;
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  void write(const std::string& relative, std::string_view content) const {
-    std::filesystem::create_directories((path_ / relative).parent_path());
-    std::ofstream out(path_ / relative, std::ios::binary | std::ios::trunc);
-    if (!out.write(content.data(), static_cast<std::streamsize>(content.size())))
-      fail("write", relative);
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 // The value of a printed line, which must be one line of the program's JSON.
 inline strict_json::Value jsonLine(const std::string& line) {

@@ -1,25 +1,51 @@
-// The reading of one iCalendar file: arbitrary bytes as a single-file calendar, searched over one
-// of a few windows. The fast search (byte scan, expansion from the window) and the full one (parse
-// everything, expand from DTSTART) must give the same events, and every event must be in the
-// window (cut to four years): overlapping it, or an instant inside it.
+// Arbitrary bytes as a single-file calendar, beside a good one, over one of a few windows. The fast
+// search (byte scan, units read in parts, expansion from the window) and the full one (parse
+// everything, expand from DTSTART) must give the same events, each in the window (cut to four
+// years). The whole `events` command over both calendars must answer with status 0, one line of
+// the program's JSON of the event shape, nothing on standard error (the stream or the process's
+// descriptor 2), and every event of the good calendar.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "../tests/support/describe.h"
+#include "cli/dispatch.h"
+#include "events/dates.h"
 #include "filestore/filestore.h"
 #include "fuzz_common.h"
 
 namespace {
 
-// First day (days since 1970) and length: a week, a day across a DST change, the longest window,
-// days around 2000, far ahead, a window cut to four years.
-constexpr std::pair<int, int> kWindows[] = {{20514, 7},  {20541, 1}, {20454, 1461}, {10956, 3},
-                                            {20752, 14}, {0, 1},     {47482, 30},   {20454, 2000}};
+using velkor::fuzzing::fail;
 
-std::string describe(const std::vector<velkor::Event>& events) {
-  std::string out;
-  for (const velkor::Event& e : events) {
-    out += e.calendarId + "|" + e.title.value_or("-") + "|" + e.location.value_or("-") + "|" +
-           std::to_string(e.start.time_since_epoch().count()) + "|" +
-           std::to_string(e.end.time_since_epoch().count()) + (e.allDay ? "|all-day\n" : "\n");
+// A week, a day across a clock change, the longest window, days around 2000, the autumn change,
+// 1970, far ahead, a window cut to four years; and the days of the good calendar in each.
+constexpr std::tuple<const char*, const char*, int> kWindows[] = {
+    {"2026-03-02", "2026-03-09", 7},    {"2026-03-29", "2026-03-30", 1},
+    {"2026-01-01", "2030-01-01", 1461}, {"1999-12-31", "2000-01-03", 3},
+    {"2026-10-24", "2026-10-27", 3},    {"1970-01-01", "1970-01-02", 0},
+    {"2100-01-01", "2100-01-31", 30},   {"2026-01-01", "2031-06-24", 1461}};
+
+constexpr const char* kGood =
+    "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nUID:good\r\nDTSTART:19900101T120000\r\n"
+    "DTEND:19900101T130000\r\nRRULE:FREQ=DAILY\r\nSUMMARY:daily\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+
+void compareSearches(const std::filesystem::path& file, velkor::Instant start,
+                     velkor::Instant end) {
+  const std::vector<velkor::FileCalendar> calendar = {{{"x.ics", "x", {}, {}}, file, true}};
+  const auto fast = velkor::searchFileCalendars(calendar, start, end, velkor::SearchMode::kFast);
+  const auto full = velkor::searchFileCalendars(calendar, start, end, velkor::SearchMode::kFull);
+  using velkor::testing::describe;
+  if (describe(fast) != describe(full))
+    fail("fast and full search differ", describe(fast) + "--\n" + describe(full));
+  const velkor::Instant searched = std::min(end, start + std::chrono::days(1461));
+  for (const velkor::Event& e : fast) {
+    const bool inside = e.start == e.end ? e.start >= start && e.start < searched
+                                         : e.start < searched && e.end > start && e.start < e.end;
+    if (!inside) fail("outside the window", describe({e}));
   }
-  return out;
 }
 
 }  // namespace
@@ -30,22 +56,48 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const velkor::fuzzing::ScratchDir dir;
+  static const velkor::testing::TempDir dir;
+  static const int errFile =
+      ::open((dir.path() / "stderr").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (size < 1) return 0;
-  dir.write("x.ics", std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
-  const auto [day, days] = kWindows[data[0] % std::size(kWindows)];
-  const velkor::Instant start{std::chrono::days(day)}, end = start + std::chrono::days(days);
-  const std::vector<velkor::FileCalendar> calendar = {
-      {{"x.ics", "x", {}, {}}, dir.path() / "x.ics", true}};
-  const auto fast = velkor::searchFileCalendars(calendar, start, end, velkor::SearchMode::kFast);
-  const auto full = velkor::searchFileCalendars(calendar, start, end, velkor::SearchMode::kFull);
-  if (describe(fast) != describe(full))
-    velkor::fuzzing::fail("fast and full search differ", describe(fast) + "--\n" + describe(full));
-  const velkor::Instant searched = std::min(end, start + std::chrono::days(1461));
-  for (const velkor::Event& e : fast) {
-    const bool inside = e.start == e.end ? e.start >= start && e.start < searched
-                                         : e.start < searched && e.end > start && e.start < e.end;
-    if (!inside) velkor::fuzzing::fail("outside the window", describe({e}));
+  const auto [from, to, days] = kWindows[data[0] % std::size(kWindows)];
+  const auto file = dir.write("calendars/fuzz.ics",
+                              std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+  dir.write("calendars/good.ics", kGood);
+  ::setenv("XDG_DATA_HOME", dir.path().c_str(), 1);
+  compareSearches(file, *velkor::localDay(from), *velkor::localDay(to));
+
+  std::ostringstream out, err;
+  const int saved = ::dup(2);
+  if (errFile < 0 || saved < 0 || ::ftruncate(errFile, 0) != 0 || ::dup2(errFile, 2) < 0)
+    fail("stderr", "");
+  const velkor::ExitStatus status = velkor::dispatch({"events", from, to, "fuzz.ics,good.ics"},
+                                                     velkor::systemPlatform(), {out, err});
+  ::dup2(saved, 2);
+  ::close(saved);
+  struct stat st {};
+  if (status != velkor::kResult || !err.str().empty() || ::fstat(errFile, &st) != 0 ||
+      st.st_size != 0) {
+    fail("status or standard error", out.str() + err.str());
   }
+  int good = 0;
+  for (const velkor::strict_json::Value& e : velkor::fuzzing::jsonLine(out.str()).items) {
+    const auto* allDay = e.member("allDay");
+    const auto* start = e.member("start");
+    const auto* end = e.member("end");
+    const auto* title = e.member("title");
+    const auto* calendar = e.member("calendar");
+    if (!allDay || allDay->kind != velkor::strict_json::Value::Kind::kBool || !start || !end ||
+        !title || !calendar || e.keys.size() != (e.member("location") ? 6u : 5u) ||
+        end->text < start->text) {
+      fail("event shape", out.str());
+    }
+    if (calendar->text == "good.ics") {
+      good += title->text == "daily" && start->text.ends_with("T12:00") ? 1 : 1000;
+    } else if (calendar->text != "fuzz.ics") {
+      fail("unknown calendar", calendar->text);
+    }
+  }
+  if (good != days) fail("good events lost or changed", out.str());
   return 0;
 }

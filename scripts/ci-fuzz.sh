@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-15}
 build=${2:-build-fuzz}
 jobs=${JOBS:-$(nproc)}
-targets=(day_text json ics events)
+targets=(day_text ics)
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DVELKOR_FUZZ=ON -DVELKOR_TESTS=OFF \
   -DVELKOR_BENCH=OFF >/dev/null

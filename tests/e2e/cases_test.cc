@@ -4,11 +4,13 @@
 //                            writes one file per number (the content's {} becomes the number)
 //   == dir PATH
 //   == link PATH TARGET
+//   == fifo PATH             (a reader that opens one for reading hangs, and the test with it)
 //   == run [NAME=value ...] WORD ...   "..." quotes a word; $ROOT is the store's parent
 //   == stdout / == stderr    the lines up to the next "==" line, each ending in a line feed
 //   == exit N                 (stdout and stderr not given are empty, exit not given is 0)
 // Every events run also searches the whole store in this process, fast and full, which must agree.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -127,6 +129,7 @@ TEST_P(Case, GivesItsExpectedRuns) {
     const std::string& kind = s.head.at(0);
     if (kind == "file") writeFiles(home, s);
     if (kind == "dir") home.mkdir(decoded(s.head.at(1), "\n"));
+    if (kind == "fifo") ::mkfifo((home.path() / s.head.at(1)).c_str(), 0600);
     if (kind == "link") {
       fs::create_directories((home.path() / s.head.at(1)).parent_path());
       fs::create_symlink(s.head.at(2), home.path() / s.head.at(1));
