@@ -10,7 +10,7 @@
 
 #include <sstream>
 
-#include "../tests/support/describe.h"
+#include "../tests/support/text.h"
 #include "cli/dispatch.h"
 #include "events/dates.h"
 #include "filestore/filestore.h"

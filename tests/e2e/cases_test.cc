@@ -20,21 +20,15 @@
 
 #include "events/dates.h"
 #include "filestore/filestore.h"
-#include "support/describe.h"
 #include "support/run_program.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace velkor {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string replaced(std::string s, const std::string& from, const std::string& to) {
-  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
-    s.replace(at, from.size(), to);
-  return s;
-}
 
 std::string decoded(const std::string& text, const std::string& lineEnd) {
   std::string out;
@@ -49,21 +43,12 @@ std::string decoded(const std::string& text, const std::string& lineEnd) {
   return out;
 }
 
+// The words of a line; "..." quotes one, which may be empty.
 std::vector<std::string> words(const std::string& line) {
+  static const std::regex word(R"re("([^"]*)"|([^ ]+))re");
   std::vector<std::string> out;
-  for (size_t i = 0; i < line.size();) {
-    if (line[i] == ' ') {
-      ++i;
-    } else if (line[i] == '"') {
-      const size_t end = line.find('"', i + 1);
-      out.push_back(line.substr(i + 1, end - i - 1));
-      i = end + 1;
-    } else {
-      const size_t end = std::min(line.find(' ', i), line.size());
-      out.push_back(line.substr(i, end - i));
-      i = end;
-    }
-  }
+  for (std::sregex_iterator it(line.begin(), line.end(), word), end; it != end; ++it)
+    out.push_back((*it)[(*it)[1].matched ? 1 : 2].str());
   return out;
 }
 
@@ -96,7 +81,7 @@ void writeFiles(const testing::TempDir& home, const Section& s) {
     std::string number = std::to_string(n);
     number.insert(0, std::max<size_t>(range[1].str().size(), number.size()) - number.size(), '0');
     home.write(range.prefix().str() + number + range.suffix().str(),
-               decoded(replaced(s.body, "{}", number), lineEnd));
+               decoded(testing::replaced(s.body, "{}", number), lineEnd));
   }
 }
 
@@ -142,7 +127,8 @@ TEST_P(Case, GivesItsExpectedRuns) {
     for (const std::string& w : std::vector(s.head.begin() + 1, s.head.end())) {
       const size_t eq = w.find('=');
       if (runs.back().args.empty() && eq != std::string::npos && std::isupper(w[0]))
-        runs.back().env.emplace_back(w.substr(0, eq), replaced(w.substr(eq + 1), "$ROOT", root));
+        runs.back().env.emplace_back(w.substr(0, eq),
+                                     testing::replaced(w.substr(eq + 1), "$ROOT", root));
       else
         runs.back().args.push_back(decoded(w, "\n"));
     }

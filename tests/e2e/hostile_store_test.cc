@@ -15,11 +15,13 @@
 #include "../../fuzz/strict_json.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace velkor {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::replaced;
 using testing::TempDir;
 
 // AddressSanitizer's shadow memory and quarantine multiply what the program holds.
@@ -59,8 +61,8 @@ const char* const kGood[] = {
 struct Limits {
   double seconds = 60, megabytes = 512;
 };
-// Runs the program; checks status 0, empty standard error, one line of the program's JSON holding every
-// good event once and the limits. Gives how many events titled `title` it found.
+// Runs the program; checks status 0, empty standard error, one line of the program's JSON holding
+// every good event once and the limits. Gives how many events titled `title` it found.
 int run(const TempDir& home, const std::string& what, const std::string& title, Limits limits = {},
         std::vector<std::string> args = {"events", "2026-03-02", "2026-03-09", "good,solo.ics"}) {
   const auto begin = std::chrono::steady_clock::now();
@@ -82,17 +84,6 @@ int run(const TempDir& home, const std::string& what, const std::string& title, 
     n += e.member("title") && e.member("title")->text == title;
   }
   return n;
-}
-
-// Built anew in one pass: replacing in place moves the rest of a large text every time.
-std::string replaced(const std::string& s, const std::string& from, const std::string& to) {
-  std::string out;
-  size_t copied = 0;
-  for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, copied)) {
-    out.append(s, copied, at - copied).append(to);
-    copied = at + from.size();
-  }
-  return out.append(s, copied);
 }
 
 // Events long before the window, `size` bytes of them.

@@ -8,9 +8,9 @@
 #include <regex>
 
 #include "filestore/filestore.h"
-#include "support/describe.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace velkor {
 namespace {

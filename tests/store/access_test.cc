@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <sstream>
 #include <thread>
 
@@ -79,43 +80,26 @@ TEST(Request, AsksOnlyWhenUndecidedAndReportsTheStateReadAfterwards) {
     };
     Platform platform = testing::scriptedPlatform(script);
     platform.requestTimeout = answer == kNever ? milliseconds(20) : milliseconds(60000);
+    // The platform's own primitive (a dispatch semaphore on macOS) is the one signalled and
+    // waited on, for the request timeout.
+    std::atomic<int> signals{0};
+    std::vector<milliseconds> waits;
+    platform.answerSignal = [&, real = platform.answerSignal] {
+      const AnswerSignal s = real();
+      return AnswerSignal{[&signals, s] { ++signals, s.signal(); },
+                          [&waits, s](milliseconds t) { waits.push_back(t), s.wait(t); }};
+    };
     std::ostringstream out;
     EXPECT_EQ(runRequest(platform, out), status) << name;
     if (late.joinable()) late.join();
     EXPECT_EQ(out.str(), record(name));
-    EXPECT_EQ(script->requests, std::string(asked).empty() ? std::vector<std::string>{}
-                                                           : std::vector<std::string>{asked});
+    const bool wasAsked = *asked != '\0';
+    EXPECT_EQ(script->requests,
+              wasAsked ? std::vector<std::string>{asked} : std::vector<std::string>{});
+    EXPECT_EQ(waits, wasAsked ? std::vector{platform.requestTimeout} : std::vector<milliseconds>{});
+    EXPECT_EQ(signals, wasAsked && answer != kNever ? 1 : 0) << name;
     // An answer after the deadline meets a live semaphore (checked under AddressSanitizer).
     if (answer == kNever) std::thread([&kept] { kept(true, std::nullopt); }).join();
-  }
-}
-
-TEST(Request, WaitsOnThePlatformsSignalForTheRequestTimeout) {
-  // The platform's own primitive (a dispatch semaphore on macOS) is the one signalled and waited
-  // on.
-  const std::tuple<long, bool, int, std::vector<milliseconds>> cases[] = {
-      {0, true, 1, {milliseconds(1234)}},
-      {0, false, 0, {milliseconds(1234)}},
-      {3, true, 0, {}},
-  };
-  for (const auto& [state, answers, signals, waits] : cases) {
-    auto script = std::make_shared<Script>();
-    script->statuses = {state};
-    script->answerRequest = [answers](AccessCompletion done) {
-      if (answers) done(true, std::nullopt);
-    };
-    Platform platform = scriptedPlatform(script);
-    platform.requestTimeout = milliseconds(1234);
-    int signalled = 0;
-    std::vector<milliseconds> waited;
-    platform.answerSignal = [&signalled, &waited] {
-      return AnswerSignal{[&signalled] { ++signalled; },
-                          [&waited](milliseconds timeout) { waited.push_back(timeout); }};
-    };
-    std::ostringstream out;
-    runRequest(platform, out);
-    EXPECT_EQ(signalled, signals) << state << " " << answers;
-    EXPECT_EQ(waited, waits) << state << " " << answers;
   }
 }
 
