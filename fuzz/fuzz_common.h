@@ -2,11 +2,9 @@
 // must pass.
 #pragma once
 
-#include <stdlib.h>
-
+#include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 

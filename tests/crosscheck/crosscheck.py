@@ -49,8 +49,7 @@ def change_days(name):
     return days
 
 
-CHANGE_DAYS = {name: change_days(name) for name in set(ZONES + RUN_ZONES)}
-CHANGE_DAYS = {name: days for name, days in CHANGE_DAYS.items() if days}
+CHANGE_DAYS = {name: days for name in set(ZONES + RUN_ZONES) if (days := change_days(name))}
 
 
 def esc(text):

@@ -3,7 +3,6 @@
 // program's JSON and nothing on standard error, and find the good events beside the bad
 // input; wall time and peak resident size are printed and held to generous limits.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 

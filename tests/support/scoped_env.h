@@ -29,9 +29,4 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-// The process's time zone for one scope.
-struct ScopedZone : ScopedEnv {
-  explicit ScopedZone(const char* zone) : ScopedEnv("TZ", zone) {}
-};
-
 }  // namespace velkor::testing

@@ -32,11 +32,6 @@ class TempDir {
         .write(content.data(), static_cast<std::streamsize>(content.size()));
     return file;
   }
-  // Creates the directory `relative` with its parents.
-  std::filesystem::path mkdir(const std::string& relative) const {
-    std::filesystem::create_directories(path_ / relative);
-    return path_ / relative;
-  }
 
  private:
   std::filesystem::path path_;
