@@ -27,8 +27,9 @@ status=0
 for t in "${targets[@]}"; do
   mkdir -p "$scratch/$t"
   log="$scratch/$t.log"
-  # -timeout: one input may take this long; -rss_limit_mb: the process may grow this large.
-  if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  # -timeout: one input may take this long (100,000 occurrences of an endless rule, searched twice
+  # and printed, take seconds under the sanitizers); -rss_limit_mb: the process may grow this large.
+  if "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$artifacts/$t-" "$scratch/$t" "fuzz/corpus/$t" \
       >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
