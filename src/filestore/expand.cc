@@ -262,13 +262,23 @@ class FileSearch {
       }
       if (const auto span = spanAt(t, frame, timing.allDay, timing.length)) consider(t, *span);
     }
-    // The same instant reached twice (DTSTART, a rule, an RDATE) is one occurrence.
-    std::stable_sort(
-        found.begin() + static_cast<std::ptrdiff_t>(first), found.end(),
-        [](const Occurrence& a, const Occurrence& b) { return a.span.start < b.span.start; });
-    found.erase(std::unique(found.begin() + static_cast<std::ptrdiff_t>(first), found.end(),
+    // The same instant reached twice from one VEVENT (DTSTART, a rule, an RDATE) is one
+    // occurrence; an instance a THISANDFUTURE override moves onto another's start is one more.
+    // Sources are ranked in the order they first gave an occurrence, so ties keep a fixed order.
+    const auto begin = found.begin() + static_cast<std::ptrdiff_t>(first);
+    std::vector<icalcomponent*> sources;
+    for (auto o = begin; o != found.end(); ++o) {
+      if (std::find(sources.begin(), sources.end(), o->source) == sources.end())
+        sources.push_back(o->source);
+    }
+    const auto key = [&sources](const Occurrence& o) {
+      return std::pair(o.span.start, std::find(sources.begin(), sources.end(), o.source));
+    };
+    std::stable_sort(begin, found.end(),
+                     [&key](const Occurrence& a, const Occurrence& b) { return key(a) < key(b); });
+    found.erase(std::unique(begin, found.end(),
                             [](const Occurrence& a, const Occurrence& b) {
-                              return a.span.start == b.span.start;
+                              return a.span.start == b.span.start && a.source == b.source;
                             }),
                 found.end());
   }
