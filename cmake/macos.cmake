@@ -17,7 +17,8 @@ target_link_libraries(velkor_core PUBLIC
 include(${CMAKE_CURRENT_LIST_DIR}/architectures.cmake)
 velkor_check_osx_architectures("${CMAKE_OSX_ARCHITECTURES}" VELKOR_UNIVERSAL)
 if(VELKOR_UNIVERSAL)
-  message(STATUS "velkor-calendar: universal binary (${CMAKE_OSX_ARCHITECTURES})")
+  list(JOIN CMAKE_OSX_ARCHITECTURES " and " slices)
+  message(STATUS "velkor-calendar: a universal binary of ${slices}")
 endif()
 
 set(VELKOR_CODESIGN_IDENTITY "-" CACHE STRING

@@ -19,7 +19,8 @@ trap 'rm -rf "$tmp"' EXIT
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
 debs=("$build"/velkor-calendar_"$version"_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "not one velkor-calendar_${version}_*.deb in $build"
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] ||
+  fail "not one velkor-calendar_${version}_*.deb in $build"
 deb=${debs[0]}
 
 # The files (not directories) under a root, one relative path a line.
@@ -34,7 +35,8 @@ cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 dpkg-deb -x "$deb" "$tmp/root"
 [ "$(files_under "$tmp/root")" = usr/bin/velkor-calendar ] ||
   fail "the package holds more or less than usr/bin/velkor-calendar: $(files_under "$tmp/root" | xargs)"
-file -b "$tmp/root/usr/bin/velkor-calendar" | grep -q ', stripped' || fail "the packaged program is not stripped"
+file -b "$tmp/root/usr/bin/velkor-calendar" | grep -q ', stripped' ||
+  fail "the packaged program is not stripped"
 
 for field in Package Version Maintainer Section Description; do
   [ -n "$(dpkg-deb -f "$deb" "$field")" ] || fail "the package has no $field"
