@@ -36,7 +36,7 @@ class ScriptedStore final : public Store {
     return nth(s_->calendarAnswers, s_->calendarAsks++);
   }
   void refreshSourcesIfNecessary() override { ++s_->refreshes; }
-  std::vector<Event> events(Instant, Instant, const std::vector<Calendar>&) override { return {}; }
+  EventList events(Instant, Instant, const std::vector<Calendar>&) override { return {}; }
 
  private:
   void request(const char* kind, AccessCompletion done) {
