@@ -147,11 +147,6 @@ std::uint64_t localMinute(Instant instant) {
          static_cast<std::uint64_t>(f.tm_min);
 }
 
-bool hasFixedWidthStamp(std::uint64_t minute) {
-  const std::int64_t year = yearOf(minute);
-  return minute != 0 && year >= 0 && year <= 9999;
-}
-
 void appendStamp(std::string& out, std::uint64_t minute) {
   if (minute == 0) return;
   const std::int64_t year = yearOf(minute);

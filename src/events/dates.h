@@ -23,8 +23,5 @@ std::string localStamp(Instant instant);
 std::uint64_t localMinute(Instant instant);
 // Appends the stamp text of a local minute: localStamp(t) is the text of localMinute(t).
 void appendStamp(std::string& out, std::uint64_t minute);
-// Whether the minute's stamp has a year of four digits without sign. Such stamps are all of one
-// width, so their texts sort as their minutes do.
-bool hasFixedWidthStamp(std::uint64_t minute);
 
 }  // namespace velkor

@@ -35,33 +35,17 @@ std::vector<SortedEvent> sortEvents(const EventList& events) {
   const std::vector<std::uint32_t> rank = titleRanks(events);
   std::vector<SortedEvent> order;
   order.reserve(events.size());
-  bool fixedWidth = true;
   for (std::size_t i = 0; i < events.size(); ++i) {
-    const std::uint64_t start = localMinute(events[i].start);
-    fixedWidth = fixedWidth && hasFixedWidthStamp(start);
-    order.push_back(SortedEvent{start, rank[events[i].title], static_cast<std::uint32_t>(i)});
+    order.push_back(SortedEvent{localMinute(events[i].start), rank[events[i].title],
+                                static_cast<std::uint32_t>(i)});
   }
+  // The local minute orders as the stamp texts do while they are all of one width (years 0 to
+  // 9999), and keeps time order past them, where a text "10000-..." would come before "9999-...".
   // The position breaks every tie, so an unstable sort gives the stable order.
-  auto byPosition = [](const SortedEvent& a, const SortedEvent& b) {
-    return a.position < b.position;
-  };
-  if (fixedWidth) {
-    std::sort(order.begin(), order.end(), [&](const SortedEvent& a, const SortedEvent& b) {
-      if (a.start != b.start) return a.start < b.start;
-      if (a.title != b.title) return a.title < b.title;
-      return byPosition(a, b);
-    });
-    return order;
-  }
-  // Stamps of other widths (years past 9999, before 0, none at all) sort as texts, as the stamps
-  // that are written: "10000-01-01T00:00" comes before "9999-12-31T00:00".
-  std::vector<std::string> stamps(order.size());
-  for (std::size_t i = 0; i < order.size(); ++i) appendStamp(stamps[i], order[i].start);
-  std::sort(order.begin(), order.end(), [&](const SortedEvent& a, const SortedEvent& b) {
-    const int c = stamps[a.position].compare(stamps[b.position]);
-    if (c != 0) return c < 0;
+  std::sort(order.begin(), order.end(), [](const SortedEvent& a, const SortedEvent& b) {
+    if (a.start != b.start) return a.start < b.start;
     if (a.title != b.title) return a.title < b.title;
-    return byPosition(a, b);
+    return a.position < b.position;
   });
   return order;
 }
