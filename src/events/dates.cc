@@ -65,6 +65,26 @@ std::optional<CivilDay> localDate(time_t t) {
   return CivilDay{int64_t{fields.tm_year} + 1900, fields.tm_mon + 1, fields.tm_mday};
 }
 
+// Fields from the least significant: minute (6 bits), hour (5), day (5), month (4), then the year
+// moved by kYearBias so that every year tm_year can hold is positive.
+constexpr std::int64_t kYearBias = std::int64_t{1} << 32;
+
+std::int64_t yearOf(std::uint64_t minute) {
+  return static_cast<std::int64_t>(minute >> 20) - kYearBias;
+}
+
+char* appendDigits(char* at, std::uint64_t value, int width) {
+  char digits[24];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  for (int pad = n; pad < width; ++pad) *at++ = '0';
+  while (n > 0) *at++ = digits[--n];
+  return at;
+}
+
 }  // namespace
 
 std::optional<Instant> localDay(std::string_view text) {
@@ -107,30 +127,6 @@ std::optional<Instant> localDay(std::string_view text) {
   if (localDate(hi) != day) return std::nullopt;
   return Instant(std::chrono::seconds(hi));
 }
-
-namespace {
-
-// Fields from the least significant: minute (6 bits), hour (5), day (5), month (4), then the year
-// moved by kYearBias so that every year tm_year can hold is positive.
-constexpr std::int64_t kYearBias = std::int64_t{1} << 32;
-
-std::int64_t yearOf(std::uint64_t minute) {
-  return static_cast<std::int64_t>(minute >> 20) - kYearBias;
-}
-
-char* appendDigits(char* at, std::uint64_t value, int width) {
-  char digits[24];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value > 0);
-  for (int pad = n; pad < width; ++pad) *at++ = '0';
-  while (n > 0) *at++ = digits[--n];
-  return at;
-}
-
-}  // namespace
 
 std::uint64_t localMinute(Instant instant) {
   // Floor, not truncation: an instant before 1970 must not be carried into the next second.

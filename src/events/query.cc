@@ -31,7 +31,9 @@ std::unordered_set<std::string> wantedIdentifiers(std::string_view list) {
   return wanted;
 }
 
-// The answer in result order, each record's stamps written as it goes out.
+// The answer in result order, each record's stamps made as it goes out. The order is complete
+// before the first byte is written; after it, nothing can fail (see EventArrayWriter), so the
+// line is written whole or not at all, as when it was built in one string.
 void writeEvents(std::ostream& out, const EventList& found,
                  const std::vector<Calendar>& calendars) {
   EventArrayWriter writer(out);
