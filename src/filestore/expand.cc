@@ -312,6 +312,26 @@ class FileSearch {
     return false;
   }
 
+  // A YEARLY rule as RFC 5545's table (3.3.10) reads it where libical does not: without BYMONTH,
+  // BYMONTHDAY expands over every month (BYDAY limiting it), which libical only does once BYMONTH
+  // names them all; BYWEEKNO alone keeps DTSTART's weekday in the weeks it names.
+  static icalrecurrencetype asTable(const icalrecurrencetype& rule, const icaltimetype& dtstart) {
+    icalrecurrencetype r = rule;
+    const auto given = [](const short* part) { return part[0] != ICAL_RECURRENCE_ARRAY_MAX; };
+    if (r.freq != ICAL_YEARLY_RECURRENCE || given(r.by_month) || given(r.by_year_day)) return r;
+    if (given(r.by_month_day) && !given(r.by_week_no)) {
+      for (int i = 0; i < ICAL_BY_DAY_SIZE && given(&r.by_day[i]); ++i) {
+        if (icalrecurrencetype_day_position(r.by_day[i]) != 0) return r;
+      }
+      for (short m = 0; m < 12; ++m) r.by_month[m] = static_cast<short>(m + 1);
+      r.by_month[12] = ICAL_RECURRENCE_ARRAY_MAX;
+    } else if (given(r.by_week_no) && !given(r.by_month_day) && !given(r.by_day)) {
+      r.by_day[0] = static_cast<short>(icaltime_day_of_week(dtstart));
+      r.by_day[1] = ICAL_RECURRENCE_ARRAY_MAX;
+    }
+    return r;
+  }
+
   template <typename Consider>
   void expandRule(const icalrecurrencetype& rule, const Timing& timing, const Reach& reach,
                   Consider& consider) {
@@ -321,7 +341,7 @@ class FileSearch {
     // an UNTIL in UTC, which becomes the wall time it reads on the event's clock.
     icaltimetype dtstart = timing.wall;
     dtstart.zone = nullptr;
-    icalrecurrencetype own = rule;
+    icalrecurrencetype own = asTable(rule, dtstart);
     if (!timing.allDay && usable(own.until) && !own.until.is_date && icaltime_is_utc(own.until)) {
       own.until = wallAt(utcSeconds(own.until), timing.frame, false);
       own.until.zone = nullptr;
