@@ -131,6 +131,9 @@ class FileSearch {
       std::optional<Frame> unzoned;
       if (!allDay) unzoned = master ? master->frame : t->frame;
       o.id = instanceOf(p, icalproperty_get_recurrenceid(p), allDay, unzoned, zones_);
+      if (o.id && !o.id->byDay && master && unit.master != nullptr) {
+        atMidnight(*o.id, zones_.frameOf(p, o.id->wall, unzoned), unit.master, *master);
+      }
       icalparameter* range = icalproperty_get_first_parameter(p, ICAL_RANGE_PARAMETER);
       o.thisAndFuture = range != nullptr &&
                         icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE && master &&
@@ -148,6 +151,35 @@ class FileSearch {
       }
     }
     return out;
+  }
+
+  // Exchange names the instance of a timed series by local midnight of its day: a midnight that
+  // is no instance names the day's one instance of the rules, when there is exactly one.
+  void atMidnight(InstanceId& id, const Frame& frame, icalcomponent* master, const Timing& timing) {
+    if (id.wall.hour != 0 || id.wall.minute != 0 || id.wall.second != 0) return;
+    const auto dayEnd = instantOf(utcSeconds(id.wall) + kDay, frame);
+    if (!dayEnd) return;
+    FileSearch day(query_, zones_);
+    day.windowStart_ = id.key;
+    day.windowEnd_ = *dayEnd;
+    std::vector<Seconds> starts;
+    auto collect = [&](const icaltimetype&, const Span& span) {
+      if (span.start >= id.key && span.start < *dayEnd &&
+          std::find(starts.begin(), starts.end(), span.start) == starts.end()) {
+        starts.push_back(span.start);
+      }
+    };
+    if (const auto span = spanAt(timing.wall, timing.frame, false, timing.length)) {
+      collect(timing.wall, *span);
+    }
+    for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_RRULE_PROPERTY);
+         p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RRULE_PROPERTY)) {
+      day.expandRule(icalproperty_get_rrule(p), timing, Reach{}, collect);
+    }
+    if (starts.size() != 1 || starts[0] == id.key) return;
+    id.key = starts[0];
+    id.wall = wallAt(starts[0], timing.frame, false);
+    id.wall.zone = nullptr;
   }
 
   // The instance key of a THISANDFUTURE override and how far it moves the later instances.
