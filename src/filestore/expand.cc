@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "filestore/readings.h"
 #include "filestore/scan.h"
 #include "filestore/steps.h"
 
@@ -153,18 +154,26 @@ class FileSearch {
     return out;
   }
 
-  // Exchange names the instance of a timed series by local midnight of its day: a midnight that
-  // is no instance names the day's one instance of the rules, when there is exactly one.
+  // A RECURRENCE-ID at local midnight may name the day's one instance (Exchange).
   void atMidnight(InstanceId& id, const Frame& frame, icalcomponent* master, const Timing& timing) {
-    if (id.wall.hour != 0 || id.wall.minute != 0 || id.wall.second != 0) return;
-    const auto dayEnd = instantOf(utcSeconds(id.wall) + kDay, frame);
-    if (!dayEnd) return;
+    const auto named = midnightInstance(id.wall, id.key, frame, [&](Seconds from, Seconds to) {
+      return startsIn(master, timing, from, to);
+    });
+    if (!named) return;
+    id.key = *named;
+    id.wall = wallAt(*named, timing.frame, false);
+    id.wall.zone = nullptr;
+  }
+
+  // The distinct starts of a timed series' DTSTART and rules in [from, to).
+  std::vector<Seconds> startsIn(icalcomponent* master, const Timing& timing, Seconds from,
+                                Seconds to) {
     FileSearch day(query_, zones_);
-    day.windowStart_ = id.key;
-    day.windowEnd_ = *dayEnd;
+    day.windowStart_ = from;
+    day.windowEnd_ = to;
     std::vector<Seconds> starts;
     auto collect = [&](const icaltimetype&, const Span& span) {
-      if (span.start >= id.key && span.start < *dayEnd &&
+      if (span.start >= from && span.start < to &&
           std::find(starts.begin(), starts.end(), span.start) == starts.end()) {
         starts.push_back(span.start);
       }
@@ -176,10 +185,7 @@ class FileSearch {
          p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RRULE_PROPERTY)) {
       day.expandRule(icalproperty_get_rrule(p), timing, Reach{}, collect);
     }
-    if (starts.size() != 1 || starts[0] == id.key) return;
-    id.key = starts[0];
-    id.wall = wallAt(starts[0], timing.frame, false);
-    id.wall.zone = nullptr;
+    return starts;
   }
 
   // The instance key of a THISANDFUTURE override and how far it moves the later instances.
@@ -342,26 +348,6 @@ class FileSearch {
       if (part[0] != ICAL_RECURRENCE_ARRAY_MAX) return true;
     }
     return false;
-  }
-
-  // A YEARLY rule as RFC 5545's table (3.3.10) reads it where libical does not: without BYMONTH,
-  // BYMONTHDAY expands over every month (BYDAY limiting it), which libical only does once BYMONTH
-  // names them all; BYWEEKNO alone keeps DTSTART's weekday in the weeks it names.
-  static icalrecurrencetype asTable(const icalrecurrencetype& rule, const icaltimetype& dtstart) {
-    icalrecurrencetype r = rule;
-    const auto given = [](const short* part) { return part[0] != ICAL_RECURRENCE_ARRAY_MAX; };
-    if (r.freq != ICAL_YEARLY_RECURRENCE || given(r.by_month) || given(r.by_year_day)) return r;
-    if (given(r.by_month_day) && !given(r.by_week_no)) {
-      for (int i = 0; i < ICAL_BY_DAY_SIZE && given(&r.by_day[i]); ++i) {
-        if (icalrecurrencetype_day_position(r.by_day[i]) != 0) return r;
-      }
-      for (short m = 0; m < 12; ++m) r.by_month[m] = static_cast<short>(m + 1);
-      r.by_month[12] = ICAL_RECURRENCE_ARRAY_MAX;
-    } else if (given(r.by_week_no) && !given(r.by_month_day) && !given(r.by_day)) {
-      r.by_day[0] = static_cast<short>(icaltime_day_of_week(dtstart));
-      r.by_day[1] = ICAL_RECURRENCE_ARRAY_MAX;
-    }
-    return r;
   }
 
   template <typename Consider>
