@@ -19,6 +19,11 @@ namespace {
 // more than an every-minute rule gives in two months, and FREQ=SECONDLY without an end still
 // finishes in a fraction of a second.
 constexpr int kMaxPerRule = 100000;
+// A COUNT rule that cannot be moved to the window arithmetically (BY parts, months, years) is
+// stepped through from DTSTART: over at most this many of its instances, or of its periods (each
+// costs libical a step, about 2 us), before the window; an every-minute rule on weekdays begun
+// five months before it reaches it in under half a second.
+constexpr int kMaxCounted = 300000;
 
 // Instances of a recurrence set named by their start: by date when given as a DATE (or when the
 // event is all-day), else by instant.
@@ -321,35 +326,6 @@ class FileSearch {
                 found.end());
   }
 
-  // Moves a fresh iterator to `at` (a wall time in the zone of `dtstart`); false when it could not.
-  // libical's own jump keeps the phase of daily and longer rules only: a rule of hours, minutes or
-  // seconds restarts instead from its own first occurrence at or before `at`, which is exact when
-  // it has no BY parts, and otherwise is not moved at all.
-  static bool startNear(IteratorPtr& it, const icalrecurrencetype& rule,
-                        const icaltimetype& dtstart, icaltimetype at) {
-    at.zone = dtstart.zone;
-    Seconds unit = 0;
-    if (rule.freq == ICAL_SECONDLY_RECURRENCE) unit = 1;
-    if (rule.freq == ICAL_MINUTELY_RECURRENCE) unit = 60;
-    if (rule.freq == ICAL_HOURLY_RECURRENCE) unit = 3600;
-    if (unit == 0) return icalrecur_iterator_set_start(it.get(), at) != 0;
-    if (dtstart.is_date || hasByParts(rule)) return false;
-    const Seconds step = unit * std::max<Seconds>(1, rule.interval);
-    const Seconds ahead = (utcSeconds(at) - utcSeconds(dtstart)) / step * step;
-    icaltimetype moved = dtstart;
-    icaltime_adjust(&moved, static_cast<int>(ahead / kDay), 0, 0, static_cast<int>(ahead % kDay));
-    it.reset(icalrecur_iterator_new(rule, moved));
-    return it != nullptr;
-  }
-
-  static bool hasByParts(const icalrecurrencetype& r) {
-    for (const short* part : {r.by_second, r.by_minute, r.by_hour, r.by_day, r.by_month_day,
-                              r.by_year_day, r.by_week_no, r.by_month, r.by_set_pos}) {
-      if (part[0] != ICAL_RECURRENCE_ARRAY_MAX) return true;
-    }
-    return false;
-  }
-
   template <typename Consider>
   void expandRule(const icalrecurrencetype& rule, const Timing& timing, const Reach& reach,
                   Consider& consider) {
@@ -367,7 +343,7 @@ class FileSearch {
     // Occurrences starting before this cannot reach the window: the wall time of `from` is exact
     // in the event's zone, and a day more covers the clock going back across it.
     const Seconds from = windowStart_ - reach.ahead - kDay;
-    const bool canJump = rule.count == 0 && from > timing.start;
+    const bool canJump = from > timing.start;
     // A full read expands from DTSTART; a rule that meets its cap is expanded again from near
     // the window, as a fast read does, so the cap never hides what the window has.
     if (!runRule(own, dtstart, timing, reach, consider, canJump && query_.expandNearWindow, from) &&
@@ -376,25 +352,34 @@ class FileSearch {
     }
   }
 
-  // Expands `rule` from DTSTART, or from near `from` when `near`; false when it met its cap.
+  // Expands `rule` from DTSTART, or from near `from` when `near`; false when it met a cap.
   template <typename Consider>
   bool runRule(const icalrecurrencetype& own, const icaltimetype& dtstart, const Timing& timing,
                const Reach& reach, Consider& consider, bool near, Seconds from) {
+    const icaltimetype at = wallAt(from, timing.frame, timing.allDay);
     std::optional<RuleSteps> steps;
-    if (near) steps = RuleSteps::from(own, dtstart, wallAt(from, timing.frame, timing.allDay));
+    if (near) steps = RuleSteps::from(own, dtstart, at);
     IteratorPtr it;
     if (!steps) {
-      it.reset(icalrecur_iterator_new(own, dtstart));
+      std::optional<IteratorPtr> moved;
+      if (near) moved = iteratorNear(own, dtstart, at);
+      it = moved ? std::move(*moved) : IteratorPtr(icalrecur_iterator_new(own, dtstart));
       if (!it) return true;
-      if (near && !startNear(it, own, dtstart, wallAt(from, timing.frame, timing.allDay))) {
-        it.reset(icalrecur_iterator_new(own, dtstart));
-        if (!it) return true;
-      }
     }
-    for (int n = 0; n < kMaxPerRule; ++n) {
+    // A COUNT rule's instances before `at` count towards its end and cannot reach the window: a
+    // near read steps over them without building their times.
+    const Seconds before = own.count != 0 ? utcSeconds(at) : std::numeric_limits<Seconds>::min();
+    const Seconds first = utcSeconds(dtstart), period = periodOf(own);
+    for (int n = 0, counted = 0; n < kMaxPerRule;) {
       icaltimetype wall = steps ? steps->next() : icalrecur_iterator_next(it.get());
       if (icaltime_is_null_time(wall)) return true;
       wall.zone = nullptr;
+      if (const Seconds s = utcSeconds(wall); s < before) {
+        if (++counted > kMaxCounted || (s - first) / period > kMaxCounted) return false;
+        if (near) continue;
+      } else {
+        ++n;
+      }
       const auto span = spanAt(wall, timing.frame, timing.allDay, timing.length);
       if (!span) continue;
       if (span->start >= windowEnd_ + reach.behind) return true;

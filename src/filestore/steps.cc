@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "filestore/scan.h"
+#include "filestore/zones.h"
 
 namespace velkor {
 namespace {
@@ -58,7 +59,64 @@ bool onlyByDay(const icalrecurrencetype& r) {
   return true;
 }
 
+bool hasByParts(const icalrecurrencetype& r) {
+  for (const short* part : {r.by_second, r.by_minute, r.by_hour, r.by_day, r.by_month_day,
+                            r.by_year_day, r.by_week_no, r.by_month, r.by_set_pos}) {
+    if (part[0] != ICAL_RECURRENCE_ARRAY_MAX) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+Seconds periodOf(const icalrecurrencetype& r) {
+  const Seconds interval = std::max<Seconds>(1, r.interval);
+  switch (r.freq) {
+    case ICAL_SECONDLY_RECURRENCE:
+      return interval;
+    case ICAL_MINUTELY_RECURRENCE:
+      return 60 * interval;
+    case ICAL_HOURLY_RECURRENCE:
+      return 3600 * interval;
+    case ICAL_DAILY_RECURRENCE:
+      return kDay * interval;
+    case ICAL_WEEKLY_RECURRENCE:
+      return 7 * kDay * interval;
+    case ICAL_MONTHLY_RECURRENCE:
+      return 28 * kDay * interval;
+    case ICAL_YEARLY_RECURRENCE:
+      return 365 * kDay * interval;
+    default:
+      return kDay;
+  }
+}
+
+std::optional<IteratorPtr> iteratorNear(const icalrecurrencetype& rule, const icaltimetype& dtstart,
+                                        icaltimetype at) {
+  at.zone = dtstart.zone;
+  const bool subDaily = rule.freq == ICAL_SECONDLY_RECURRENCE ||
+                        rule.freq == ICAL_MINUTELY_RECURRENCE ||
+                        rule.freq == ICAL_HOURLY_RECURRENCE;
+  if (rule.count == 0 && !subDaily) {
+    IteratorPtr it(icalrecur_iterator_new(rule, dtstart));
+    if (it && icalrecur_iterator_set_start(it.get(), at) == 0) return std::nullopt;
+    return it;
+  }
+  const bool fixed =
+      subDaily || rule.freq == ICAL_DAILY_RECURRENCE || rule.freq == ICAL_WEEKLY_RECURRENCE;
+  if (!fixed || hasByParts(rule) || (dtstart.is_date && subDaily)) return std::nullopt;
+  const Seconds step = periodOf(rule);
+  const Seconds skipped = std::max<Seconds>(0, (utcSeconds(at) - utcSeconds(dtstart)) / step);
+  icalrecurrencetype moved = rule;
+  if (rule.count != 0) {
+    if (skipped >= rule.count) return IteratorPtr{};
+    moved.count = static_cast<int>(rule.count - skipped);
+  }
+  const Seconds ahead = skipped * step;
+  icaltimetype first = dtstart;
+  icaltime_adjust(&first, static_cast<int>(ahead / kDay), 0, 0, static_cast<int>(ahead % kDay));
+  return IteratorPtr(icalrecur_iterator_new(moved, first));
+}
 
 std::optional<RuleSteps> RuleSteps::from(const icalrecurrencetype& rule,
                                          const icaltimetype& dtstart, const icaltimetype& from) {

@@ -33,4 +33,17 @@ class RuleSteps {
   bool done_ = false;
 };
 
+// The least time from the start of one of the rule's periods (its FREQ times its INTERVAL) to
+// the next; instances of a rule without BY parts of seconds to weeks are exactly this far apart.
+Seconds periodOf(const icalrecurrencetype& rule);
+
+// An iterator of `rule` (from `dtstart`, a wall time without zone) moved to `at` on the same
+// clock, or none when the rule cannot be moved so: it then runs from DTSTART. A null iterator
+// when the rule has no instance left there. libical's own jump keeps the phase of daily and longer
+// rules without COUNT only; a rule of seconds, minutes, hours, days or weeks with no BY part
+// restarts instead from its own instance at or before `at`, with a COUNT less the instances
+// skipped (EXDATE removes instances after they are counted, so they are skipped alike).
+std::optional<IteratorPtr> iteratorNear(const icalrecurrencetype& rule, const icaltimetype& dtstart,
+                                        icaltimetype at);
+
 }  // namespace velkor

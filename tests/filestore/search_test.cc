@@ -91,7 +91,8 @@ std::string events(std::mt19937& rng, int count, const std::string& uids, int po
       }
       text += "RRULE:" + rule;
       if (pick(3) == 0 && rule.find("COUNT") == rule.npos) {
-        text += ";COUNT=" + std::to_string(1 + pick(60));
+        const std::size_t count = 1 + pick(60);  // one in four long: moved to the window
+        text += ";COUNT=" + std::to_string(count > 45 ? count * 40 : count);
       } else if (pick(3) != 0 && rule.find("COUNT") == rule.npos) {  // UTC, a date, a wall time
         const std::size_t form = pick(3);
         std::string until = when(form == 1);  // or inside a window, on the start's clock time
