@@ -38,7 +38,9 @@ fi
 
 packages=(cmake make g++ clang pkg-config libical-dev libicu-dev libgtest-dev libgmock-dev
           libbenchmark-dev tzdata python3 clang-tidy libclang-rt-dev valgrind
-          python3-icalendar python3-recurring-ical-events python3-yaml)
+          python3-icalendar python3-recurring-ical-events python3-yaml
+          libecal2.0-dev libedataserver1.2-dev evolution-data-server dbus-daemon dbus-bin radicale
+          time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

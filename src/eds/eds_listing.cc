@@ -23,8 +23,8 @@ std::string backendOf(ESource* source, const char* extension) {
 
 std::string hostOf(ESource* source) {
   if (!e_source_has_extension(source, E_SOURCE_EXTENSION_WEBDAV_BACKEND)) return {};
-  auto* webdav =
-      static_cast<ESourceWebdav*>(e_source_get_extension(source, E_SOURCE_EXTENSION_WEBDAV_BACKEND));
+  auto* webdav = static_cast<ESourceWebdav*>(
+      e_source_get_extension(source, E_SOURCE_EXTENSION_WEBDAV_BACKEND));
   GUri* uri = e_source_webdav_dup_uri(webdav);
   if (uri == nullptr) return {};
   std::string host = copyString(g_uri_get_host(uri));
@@ -71,15 +71,16 @@ long edsSourceType(std::string_view backend, std::string_view collectionBackend,
 
 std::vector<EdsCalendar> listEdsCalendars(ESourceRegistry* registry) {
   std::vector<EdsCalendar> out;
-  const GListOfObjects sources(e_source_registry_list_enabled(registry, E_SOURCE_EXTENSION_CALENDAR));
+  const GListOfObjects sources(
+      e_source_registry_list_enabled(registry, E_SOURCE_EXTENSION_CALENDAR));
   for (GList* l = sources.get(); l != nullptr; l = l->next) {
     auto* source = static_cast<ESource*>(l->data);
     EdsCalendar c;
     c.calendar.id = "/eds/" + identifierPart(copyString(e_source_get_uid(source)));
     c.calendar.title = copyString(e_source_get_display_name(source));
     c.calendar.source = accountOf(registry, source);
-    auto* calendar =
-        static_cast<ESourceSelectable*>(e_source_get_extension(source, E_SOURCE_EXTENSION_CALENDAR));
+    auto* calendar = static_cast<ESourceSelectable*>(
+        e_source_get_extension(source, E_SOURCE_EXTENSION_CALENDAR));
     if (const gchar* color = e_source_selectable_get_color(calendar); color != nullptr) {
       c.calendar.color = parseColor(color);
     }

@@ -21,7 +21,8 @@ namespace {
 constexpr auto kMargin = std::chrono::days(2);
 
 std::string isoUtc(Instant t) {
-  const std::time_t seconds = std::chrono::floor<std::chrono::seconds>(t).time_since_epoch().count();
+  const std::time_t seconds =
+      std::chrono::floor<std::chrono::seconds>(t).time_since_epoch().count();
   std::tm tm{};
   gmtime_r(&seconds, &tm);
   char text[32];
@@ -95,7 +96,8 @@ void onZone(GObject* client, GAsyncResult* result, gpointer data) {
   if (e_cal_client_get_timezone_finish(E_CAL_CLIENT(client), result, &zone, error.out()) &&
       zone != nullptr) {
     const ObjectRef<ICalComponent> component(i_cal_timezone_get_component(zone));
-    if (component) ask.zones[reply->key] = takeString(i_cal_component_as_ical_string(component.get()));
+    if (component)
+      ask.zones[reply->key] = takeString(i_cal_component_as_ical_string(component.get()));
   }
   finishOne(ask);
 }
@@ -127,7 +129,8 @@ void onSeries(GObject* client, GAsyncResult* result, gpointer data) {
     if (i_cal_component_isa(raw) == I_CAL_VEVENT_COMPONENT) {
       keepComponent(ask, raw);
     } else {
-      for (ObjectRef<ICalComponent> c(i_cal_component_get_first_component(raw, I_CAL_VEVENT_COMPONENT));
+      for (ObjectRef<ICalComponent> c(
+               i_cal_component_get_first_component(raw, I_CAL_VEVENT_COMPONENT));
            c; c.reset(i_cal_component_get_next_component(raw, I_CAL_VEVENT_COMPONENT))) {
         keepComponent(ask, c.get());
       }
@@ -185,8 +188,8 @@ void onWindow(GObject* client, GAsyncResult* result, gpointer data) {
     auto next = std::make_shared<SeriesReply>(SeriesReply{&ask, reply->session, uid});
     reply->session->keep(next);
     ++ask.pending;
-    e_cal_client_get_object(ask.client.get(), uid.c_str(), nullptr, ask.cancellable.get(),
-                            onSeries, next.get());
+    e_cal_client_get_object(ask.client.get(), uid.c_str(), nullptr, ask.cancellable.get(), onSeries,
+                            next.get());
   }
   finishOne(ask);
 }

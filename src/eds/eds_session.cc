@@ -33,8 +33,8 @@ void silenceGLib() {
 }
 
 unsigned remainingMs(Deadline deadline) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-      deadline - std::chrono::steady_clock::now());
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
   return left.count() > 0 ? static_cast<unsigned>(left.count()) : 1U;
 }
 
@@ -105,8 +105,7 @@ void askBus(GDBusConnection* bus, const char* method, GVariant* args, const char
 
 }  // namespace
 
-EdsSession::EdsSession()
-    : context_(g_main_context_new()), cancellable_(g_cancellable_new()) {
+EdsSession::EdsSession() : context_(g_main_context_new()), cancellable_(g_cancellable_new()) {
   g_main_context_push_thread_default(context_.get());
 }
 

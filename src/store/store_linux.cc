@@ -27,7 +27,8 @@ class LinuxStore final : public Store {
   std::vector<Calendar> calendars() override {
     if (!desktopTried_) {
       desktopTried_ = true;
-      if (std::unique_ptr<Store> desktop = openDesktopStore()) stores_.push_back(std::move(desktop));
+      if (std::unique_ptr<Store> desktop = openDesktopStore())
+        stores_.push_back(std::move(desktop));
     }
     std::vector<Calendar> out;
     owner_.clear();
