@@ -57,7 +57,18 @@ for uid, body in calendars.items():
          errors="surrogateescape").write(body)
     source(uid, uid, "local", "#102030")
 
-compared = 0
+# A CalDAV calendar whose server is not there (a free port on 127.0.0.1), and one on iCloud.
+import socket
+with socket.socket() as sock:
+    sock.bind(("127.0.0.1", 0))
+    port = sock.getsockname()[1]
+for uid, host in [("dav", f"127.0.0.1:{port}"), ("apple", "caldav.icloud.com")]:
+    source(uid, uid, "caldav", "#aabbcc", parent="",
+           extra=f"\n[Authentication]\nHost={host.split(':')[0]}\nPort={port}\nUser=u\n\n"
+                 f"[WebDAV Backend]\nResourcePath=/u/cal/\n")
+    with open(f"{config}/evolution/sources/{uid}.source", "a") as f:
+        f.write(f"\n[Security]\nMethod=none\n")
+compared, busiest = 0, (0, "", "")
 file_ids = ",".join(calendars)
 eds_ids = ",".join("/eds/" + uid for uid in calendars)
 
@@ -74,6 +85,8 @@ for tz, start, end in sorted(windows):
     (sa, a), (sb, b) = run("events", start, end, file_ids, env=env), run("events", start, end, eds_ids, env=env)
     ra, rb = records(a, ""), records(b, "/eds/")
     compared += len(ra)
+    if len(ra) > busiest[0]:
+        busiest = (len(ra), start, end)
     if (sa, ra) != (sb, rb):
         failures.append(f"events {start} {end} TZ={tz}:\n files only {sorted(set(ra) - set(rb))}\n"
                         f" eds only {sorted(set(rb) - set(ra))}")
@@ -86,6 +99,14 @@ want = {"id": "/eds/" + some, "title": some, "account": "On This Computer", "kin
         "color": "#102030"}
 if listing.get("/eds/" + some) != want or some not in listing:
     failures.append(f"listing: {out}")
+for uid, kind in [("dav", "caldav"), ("apple", "icloud")]:
+    if listing.get("/eds/" + uid, {}).get("kind") != kind:
+        failures.append(f"{uid} is not {kind}: {out}")
+# The dead server's calendar is asked beside a file-store one: the run ends, with the file's events.
+alone = run("events", busiest[1], busiest[2], file_ids)
+with_dav = run("events", busiest[1], busiest[2], "/eds/dav," + file_ids)
+if with_dav != alone or '"start"' not in alone[1]:
+    failures.append(f"dead CalDAV server: {with_dav} against {alone}")
 files_only = [c for c in listing.values() if not c["id"].startswith("/")]
 
 # No registry to be had: the file store alone, as without EDS.
