@@ -30,7 +30,7 @@ PY
 cp "$XDG_DATA_HOME/calendars/bench.ics" "$XDG_DATA_HOME/evolution/calendar/bench/calendar.ics"
 printf "[Data Source]\nDisplayName=Bench\nEnabled=true\nParent=local-stub\n\n[Calendar]\nBackendName=local\n" \
   > "$XDG_CONFIG_HOME/evolution/sources/bench.source"
-"$binary" events 2026-12-07 2026-12-14 /eds/bench >/dev/null  # warm-up: registry and factory
+for w in 1 2; do /usr/bin/time -f "warm-up %e s" "$binary" events 2026-12-07 2026-12-14 /eds/bench | grep -o "\"start\"" | wc -l; done  # warm-up: registry and factory
 for id in /eds/bench bench.ics; do
   for window in "2026-12-07 2026-12-14 week" "2026-01-01 2027-01-01 year"; do
     set -- $window

@@ -223,15 +223,16 @@ std::vector<std::string> calendarTexts(const Ask& ask, std::size_t batchBytes) {
   for (const auto& [name, text] : ask.zones) header += text;
   const std::string footer = "END:VCALENDAR\r\n";
   std::vector<std::string> out;
-  std::string batch;
+  std::string batch = header;
   for (const auto& [uid, texts] : ask.byUid) {
     for (const std::string& t : texts) batch += t;
-    if (batch.size() >= batchBytes) {
-      out.push_back(header + batch + footer);
-      batch.clear();
+    if (batch.size() - header.size() >= batchBytes) {
+      batch += footer;
+      out.push_back(std::move(batch));
+      batch = header;
     }
   }
-  if (!batch.empty()) out.push_back(header + batch + footer);
+  if (batch.size() > header.size()) out.push_back(batch += footer);
   return out;
 }
 
