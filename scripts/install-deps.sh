@@ -39,7 +39,7 @@ fi
 packages=(cmake make g++ clang pkg-config libical-dev libicu-dev libgtest-dev libgmock-dev
           libbenchmark-dev tzdata python3 clang-tidy libclang-rt-dev valgrind
           python3-icalendar python3-recurring-ical-events python3-yaml
-          libecal2.0-dev libedataserver1.2-dev evolution-data-server dbus-daemon dbus-bin radicale
+          libecal2.0-dev libedataserver1.2-dev evolution-data-server dbus-daemon dbus-bin
           time)
 missing=()
 for p in "${packages[@]}"; do
