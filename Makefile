@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 EXAMPLE_ENV = XDG_DATA_HOME=$(CURDIR)/examples TZ=Europe/Berlin
 DEMO_IDS = family/home,family/kids,holidays.ics,personal,work/projects,work/team
 
-.PHONY: all deps configure build demo test sanitize format
+.PHONY: all deps configure build demo test sanitize format program package install universal
 
 all: build
 
@@ -33,6 +33,43 @@ demo: build
 	$(EXAMPLE_ENV) $(BUILD)/velkor-calendar status
 	$(EXAMPLE_ENV) $(BUILD)/velkor-calendar calendars
 	$(EXAMPLE_ENV) $(BUILD)/velkor-calendar events 2026-12-07 2026-12-14 $(DEMO_IDS)
+endif
+
+# What a host application ships: the program alone (no tests, no benchmarks) in a build of its
+# own, as a Debian package or installed under PREFIX. Only the program's build needs are installed.
+PACKAGE_BUILD ?= $(BUILD)-package
+PREFIX ?= /usr/local
+
+program:
+	@bash scripts/install-deps.sh --program
+	cmake -S . -B $(PACKAGE_BUILD) -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target velkor-calendar
+
+package: program
+	cd $(PACKAGE_BUILD) && cpack
+
+install: program
+	cmake --install $(PACKAGE_BUILD) --prefix $(PREFIX) $(INSTALL_STRIP)
+
+ifeq ($(shell uname -s),Darwin)
+# A universal binary (arm64 and x86_64) linked once and signed after the link; what a host
+# application bundles.
+UNIVERSAL_BUILD ?= $(BUILD)-universal
+# Installed as built: stripping would break the signature.
+INSTALL_STRIP =
+
+universal:
+	@bash scripts/install-deps.sh --program
+	cmake -S . -B $(UNIVERSAL_BUILD) -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF \
+	  "-DCMAKE_OSX_ARCHITECTURES=arm64;x86_64" $(CMAKE_FLAGS)
+	cmake --build $(UNIVERSAL_BUILD) -j $(JOBS) --target velkor-calendar
+	lipo -archs $(UNIVERSAL_BUILD)/velkor-calendar
+else
+# Installed without its debug information, which stays in the build.
+INSTALL_STRIP = --strip
+
+universal:
+	@echo "universal binaries are macOS builds; on Linux use make package" >&2; exit 1
 endif
 
 test: build

@@ -9,7 +9,11 @@ With --single-file N it writes instead one calendar file, DIR/calendars/export.i
 of the same kinds in one VCALENDAR with one VTIMEZONE (Europe/Berlin), as a calendar application
 exports them.
 
-Usage: make_store.py DIR [--scale N] [--seed S] [--single-file N]
+With --daily N it writes instead N files of endless daily events (4 calendars of one account, the
+titles and places of the others, so that occurrences share texts): a four-year window holds
+N x 1,461 occurrences, an answer of the largest size for N >= 343.
+
+Usage: make_store.py DIR [--scale N] [--seed S] [--single-file N | --daily N]
 DIR becomes the data home: the store is DIR/calendars.
 """
 import argparse
@@ -100,15 +104,38 @@ def event_file(rng, uid, zones=tuple(ZONES), words=25):
     return text
 
 
+def daily_file(rng, uid):
+    tzid = rng.choice(tuple(ZONES))
+    start = datetime(2025, 1, 1, rng.randrange(7, 20), 15 * rng.randrange(4))
+    end = start + timedelta(minutes=rng.choice((15, 30, 60)))
+    body = ["BEGIN:VEVENT", "UID:" + uid, "DTSTAMP:20240101T000000Z",
+            "DTSTART;TZID={}:{}".format(tzid, start.strftime("%Y%m%dT%H%M%S")),
+            "DTEND;TZID={}:{}".format(tzid, end.strftime("%Y%m%dT%H%M%S")), "RRULE:FREQ=DAILY",
+            "SUMMARY:" + escape(" ".join(rng.choice(WORDS) for _ in range(rng.randint(1, 2))))]
+    place = rng.choice(PLACES)
+    if place:
+        body.append("LOCATION:" + escape(place))
+    return ("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//velkor bench//EN\r\n" + vtimezone(tzid) +
+            "".join(fold(l) for l in body) + "END:VEVENT\r\nEND:VCALENDAR\r\n")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("dir")
     parser.add_argument("--scale", type=int, default=1)
     parser.add_argument("--seed", type=int, default=4)
     parser.add_argument("--single-file", type=int, default=0, metavar="N")
+    parser.add_argument("--daily", type=int, default=0, metavar="N")
     args = parser.parse_args()
     rng = random.Random(args.seed)
     root = os.path.join(args.dir, "calendars")
+    if args.daily:
+        for e in range(args.daily):
+            cal = os.path.join(root, "busy", "calendar{}".format(e % 4 + 1))
+            os.makedirs(cal, exist_ok=True)
+            with open(os.path.join(cal, "{:04d}@bench.ics".format(e)), "w", newline="") as f:
+                f.write(daily_file(rng, "{:04d}@bench".format(e)))
+        return
     if args.single_file:
         os.makedirs(root, exist_ok=True)
         zone = ("Europe/Berlin",)

@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
-# Whole-process timing of a one-week `events` query over the synthetic store of make_store.py:
-# 20 calendars x 1,000 files (and, with --scale 10, x 10,000), against a plain read of the same
-# files. Prints the median wall time of several runs and the peak resident memory.
+# Whole-process timing of a one-week and a four-year `events` query over the synthetic store of
+# make_store.py: 20 calendars x 1,000 files (and, with --scale 10, x 10,000), against a plain read
+# of the same files. Prints the median wall time of several runs and the peak resident memory.
 # With --single-file N the store is one calendar file of N events instead, queried for a week
 # among the events and for a week after every finite event (only endless rules reach it).
+# With --daily N the store is N files of endless daily events, queried for four years: N >= 343
+# gives an answer of the largest size (500,000 events).
 # BENCH_BINARY=path times that program instead of building one (to compare two builds).
 #
-# Usage: bench/run.sh [--scale N | --single-file N] [--runs N]
+# Usage: bench/run.sh [--scale N | --single-file N | --daily N] [--runs N]
 set -euo pipefail
 
 scale=1
 single=0
+daily=0
 runs=9
 while [ $# -gt 0 ]; do
   case "$1" in
     --scale) scale="$2"; shift 2 ;;
     --single-file) single="$2"; shift 2 ;;
+    --daily) daily="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
-    *) echo "usage: bench/run.sh [--scale N | --single-file N] [--runs N]" >&2; exit 1 ;;
+    *) echo "usage: bench/run.sh [--scale N | --single-file N | --daily N] [--runs N]" >&2; exit 1 ;;
   esac
 done
 
@@ -26,6 +30,9 @@ build="${BENCH_BUILD_DIR:-$repo/build-bench}"
 if [ "$single" -gt 0 ]; then
   store="${BENCH_STORE_DIR:-/tmp/velkor-bench-single-$single}"
   make=(--single-file "$single")
+elif [ "$daily" -gt 0 ]; then
+  store="${BENCH_STORE_DIR:-/tmp/velkor-bench-daily-$daily}"
+  make=(--daily "$daily")
 else
   store="${BENCH_STORE_DIR:-/tmp/velkor-bench-store-x$scale}"
   make=(--scale "$scale")
@@ -55,6 +62,10 @@ binary, store, ids, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4
 weeks = [("2026-03-02", "2026-03-09")]
 if os.path.isfile(os.path.join(store, "calendars", "export.ics")):
     weeks.append(("2033-03-07", "2033-03-14"))  # after every finite event of the export
+elif os.path.isdir(os.path.join(store, "calendars", "busy")):
+    weeks = [("2026-01-01", "2030-01-01")]  # the daily events' four years
+else:
+    weeks.append(("2024-06-01", "2028-06-01"))  # four years (1,461 days) among the events
 files = sorted(os.path.join(d, f) for d, _, fs in os.walk(os.path.join(store, "calendars"))
                for f in fs if f.endswith(".ics"))
 size = sum(os.path.getsize(f) for f in files)
@@ -85,7 +96,7 @@ queries = [[binary, "events", a, b, ids] for a, b in weeks]
 for query in queries:
     timed(query)  # warm the page cache
 # Each round times every query and the plain reads, so that all see the same load.
-query_times, events = [[] for _ in queries], [0 for _ in queries]
+query_times, events, sizes = [[] for _ in queries], [0 for _ in queries], [0 for _ in queries]
 plain_times, loop_times = [], []
 
 
@@ -102,6 +113,7 @@ for _ in range(runs):
         t, out = timed(query)
         query_times[i].append(t)
         events[i] = out.count(b'"calendar"')
+        sizes[i] = len(out)
     plain_times.append(timed(plain, listing, keep=False)[0])
     loop_times.append(read_all())
 p, loop = statistics.median(plain_times), statistics.median(loop_times)
@@ -110,8 +122,8 @@ print("plain read (xargs cat) median %.3f s" % p)
 print("plain read (one python process, open+read each file) median %.3f s" % loop)
 for i, (a, b) in enumerate(weeks):
     q = statistics.median(query_times[i])
-    print("query: events %s %s <%d calendars>, TZ=Europe/Berlin -> %d events"
-          % (a, b, ids.count(",") + 1, events[i]))
+    print("query: events %s %s <%d calendars>, TZ=Europe/Berlin -> %d events (%.1f MB)"
+          % (a, b, ids.count(",") + 1, events[i], sizes[i] / 1e6))
     print("  median %.3f s (min %.3f, max %.3f) over %d runs; ratio to xargs cat %.2f, "
           "to one process %.2f" % (q, min(query_times[i]), max(query_times[i]), runs, q / p,
                                    q / loop))

@@ -14,6 +14,13 @@ target_link_libraries(velkor_core PUBLIC
   "-framework CoreFoundation"
 )
 
+include(${CMAKE_CURRENT_LIST_DIR}/architectures.cmake)
+velkor_check_osx_architectures("${CMAKE_OSX_ARCHITECTURES}" VELKOR_UNIVERSAL)
+if(VELKOR_UNIVERSAL)
+  list(JOIN CMAKE_OSX_ARCHITECTURES " and " slices)
+  message(STATUS "velkor-calendar: a universal binary of ${slices}")
+endif()
+
 set(VELKOR_CODESIGN_IDENTITY "-" CACHE STRING
   "codesign identity for velkor-calendar; \"-\" signs ad hoc")
 set(VELKOR_INFO_PLIST "${PROJECT_SOURCE_DIR}/resources/macos/Info.plist")
@@ -21,6 +28,11 @@ set(VELKOR_ENTITLEMENTS "${PROJECT_SOURCE_DIR}/resources/macos/velkor-calendar.e
 
 # The executable is defined after this file is included; finish it once the directory is read.
 function(velkor_finish_macos_executable)
+  # A universal build compiles each file for both architectures and links once: the compiler
+  # driver runs the linker per slice with the same options, so both slices get the __info_plist
+  # section, and joins them with lipo. The POST_BUILD signature comes after that join and signs
+  # every slice with the same entitlements.
+  #
   # Without an embedded Info.plist the system has no usage description to show when the program
   # itself is the responsible process, and refuses calendar access without asking.
   target_link_options(velkor-calendar PRIVATE

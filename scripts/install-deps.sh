@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when some are missing. On macOS it
 # checks for what the build needs and prints the one Homebrew command that installs the rest.
-# --program: only what the program itself needs (no GoogleTest); `make demo` on macOS.
+# --program: only what the program and its package need (no tests); `make demo` on macOS,
+# `make package` and `make install`.
 set -euo pipefail
 
 program_only=false
@@ -36,11 +37,15 @@ if [ "$(uname -s)" = Darwin ]; then
   exit
 fi
 
-packages=(cmake make g++ clang pkg-config libical-dev libicu-dev libgtest-dev libgmock-dev
-          libbenchmark-dev tzdata python3 clang-tidy libclang-rt-dev valgrind
-          python3-icalendar python3-recurring-ical-events python3-yaml
-          libecal2.0-dev libedataserver1.2-dev evolution-data-server dbus-daemon dbus-bin
-          time)
+# dpkg-shlibdeps (dpkg-dev) and file let CPack declare the libraries the package depends on;
+# libecal and libedataserver let the program read GNOME's calendar store.
+packages=(cmake make g++ pkg-config libical-dev libicu-dev dpkg-dev file libecal2.0-dev
+          libedataserver1.2-dev)
+# The desktop store's tests run the calendar service under a private session bus.
+$program_only || packages+=(clang libgtest-dev libgmock-dev libbenchmark-dev tzdata python3
+                            clang-tidy libclang-rt-dev valgrind python3-icalendar
+                            python3-recurring-ical-events python3-yaml evolution-data-server
+                            dbus-daemon dbus-bin time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -24,9 +24,10 @@ std::vector<EdsCalendar> listEdsCalendars(ESourceRegistry* registry);
 long edsSourceType(std::string_view backend, std::string_view collectionBackend,
                    std::string_view host);
 
-// Appends the events of `calendars` overlapping [start, end) in calendar order. Every calendar is
-// opened and asked at once; one that has not answered by `deadline` is left out.
-void searchEdsCalendars(EdsSession& session, const std::vector<const EdsCalendar*>& calendars,
-                        Instant start, Instant end, Deadline deadline, std::vector<Event>& out);
+// The events of `calendars` overlapping [start, end) in calendar order, each event's calendar its
+// index in `calendars`. Every calendar is opened and asked at once; one that has not answered by
+// `deadline` is left out.
+EventList searchEdsCalendars(EdsSession& session, const std::vector<const EdsCalendar*>& calendars,
+                             Instant start, Instant end, Deadline deadline);
 
 }  // namespace velkor

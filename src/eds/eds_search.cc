@@ -1,8 +1,7 @@
-// The search of Evolution Data Server calendars. The backend is asked only for what occurs near
-// the window; the program's own expander reads those components, so that both Linux stores read
-// the same iCalendar alike. Whatever belongs to a recurring series (its master and every
-// detached instance, wherever they fall) is asked for by UID, so that overrides moved out of the
-// window stay with their master. All calendars are asked at once on the session's context.
+// The search of Evolution Data Server calendars. The backend is asked for every part of every
+// recurring series and for the single events that occur near the window; the program's own
+// expander reads those components, so that both Linux stores read the same iCalendar alike. All
+// calendars are asked at once on the session's context.
 #include <libecal/libecal.h>
 
 #include <ctime>
@@ -30,9 +29,12 @@ std::string isoUtc(Instant t) {
   return text;
 }
 
+// Every part of every series, wherever its occurrences fall by the backend's reading: the
+// program's expander reads some rules (and overrides) otherwise, and an override moved out of
+// the window belongs with its master. Of the rest, what occurs near the window.
 std::string windowQuery(Instant start, Instant end) {
-  return "(occur-in-time-range? (make-time \"" + isoUtc(start - kMargin) + "\") (make-time \"" +
-         isoUtc(end + kMargin) + "\"))";
+  return "(or (has-recurrences?) (occur-in-time-range? (make-time \"" + isoUtc(start - kMargin) +
+         "\") (make-time \"" + isoUtc(end + kMargin) + "\")))";
 }
 
 // The TZID parameters of a component's text, unfolded.
@@ -60,19 +62,13 @@ void addZoneNames(std::string_view text, std::set<std::string>& names) {
   }
 }
 
-bool isSeries(std::string_view text) {
-  return text.find("\nRRULE") != std::string_view::npos ||
-         text.find("\nRDATE") != std::string_view::npos ||
-         text.find("\nRECURRENCE-ID") != std::string_view::npos;
-}
-
-// One calendar's way through connect, window query, series and zones.
+// One calendar's way through connect, query and zones.
 struct Ask {
   const EdsCalendar* calendar = nullptr;
+  std::uint32_t index = 0;  // in the calendars asked about
   ObjectRef<GCancellable> cancellable;
   ObjectRef<ECalClient> client;
   std::map<std::string, std::vector<std::string>> byUid;  // component texts
-  std::set<std::string> series;
   std::map<std::string, std::string> zones;  // TZID to VTIMEZONE text, empty when unknown
   int pending = 0;
   bool failed = false;
@@ -81,12 +77,10 @@ struct Ask {
 
 struct Reply {
   Ask* ask;
-  std::string key;  // the UID or TZID asked for
+  std::string key;  // the TZID asked for
 };
 
 void finishOne(Ask& ask);
-
-void askZones(Ask& ask, EdsSession& session);
 
 void onZone(GObject* client, GAsyncResult* result, gpointer data) {
   auto* reply = static_cast<Reply*>(data);
@@ -104,40 +98,6 @@ void onZone(GObject* client, GAsyncResult* result, gpointer data) {
 
 void finishOne(Ask& ask) {
   if (--ask.pending == 0 && !ask.failed) ask.finished = true;
-}
-
-void keepComponent(Ask& ask, ICalComponent* component) {
-  if (i_cal_component_isa(component) != I_CAL_VEVENT_COMPONENT) return;
-  const std::string uid = copyString(i_cal_component_get_uid(component));
-  ask.byUid[uid].push_back(takeString(i_cal_component_as_ical_string(component)));
-}
-
-struct SeriesReply {
-  Ask* ask;
-  EdsSession* session;
-  std::string uid;
-};
-
-void onSeries(GObject* client, GAsyncResult* result, gpointer data) {
-  auto* reply = static_cast<SeriesReply*>(data);
-  Ask& ask = *reply->ask;
-  ErrorSlot error;
-  ICalComponent* raw = nullptr;
-  if (e_cal_client_get_object_finish(E_CAL_CLIENT(client), result, &raw, error.out()) &&
-      raw != nullptr) {
-    const ObjectRef<ICalComponent> found(raw);
-    if (i_cal_component_isa(raw) == I_CAL_VEVENT_COMPONENT) {
-      keepComponent(ask, raw);
-    } else {
-      for (ObjectRef<ICalComponent> c(
-               i_cal_component_get_first_component(raw, I_CAL_VEVENT_COMPONENT));
-           c; c.reset(i_cal_component_get_next_component(raw, I_CAL_VEVENT_COMPONENT))) {
-        keepComponent(ask, c.get());
-      }
-    }
-  }
-  if (ask.pending == 1 && !ask.failed) askZones(ask, *reply->session);
-  finishOne(ask);
 }
 
 void askZones(Ask& ask, EdsSession& session) {
@@ -173,24 +133,10 @@ void onWindow(GObject* client, GAsyncResult* result, gpointer data) {
   for (GSList* l = found.get(); l != nullptr; l = l->next) {
     auto* component = static_cast<ICalComponent*>(l->data);
     if (i_cal_component_isa(component) != I_CAL_VEVENT_COMPONENT) continue;
-    std::string text = takeString(i_cal_component_as_ical_string(component));
     const std::string uid = copyString(i_cal_component_get_uid(component));
-    if (ask.series.contains(uid)) continue;
-    if (isSeries(text)) {
-      ask.series.insert(uid);
-      ask.byUid.erase(uid);
-    } else {
-      ask.byUid[uid].push_back(std::move(text));
-    }
+    ask.byUid[uid].push_back(takeString(i_cal_component_as_ical_string(component)));
   }
-  if (ask.series.empty()) askZones(ask, *reply->session);
-  for (const std::string& uid : ask.series) {
-    auto next = std::make_shared<SeriesReply>(SeriesReply{&ask, reply->session, uid});
-    reply->session->keep(next);
-    ++ask.pending;
-    e_cal_client_get_object(ask.client.get(), uid.c_str(), nullptr, ask.cancellable.get(), onSeries,
-                            next.get());
-  }
+  askZones(ask, *reply->session);
   finishOne(ask);
 }
 
@@ -238,13 +184,15 @@ std::vector<std::string> calendarTexts(const Ask& ask, std::size_t batchBytes) {
 
 }  // namespace
 
-void searchEdsCalendars(EdsSession& session, const std::vector<const EdsCalendar*>& calendars,
-                        Instant start, Instant end, Deadline deadline, std::vector<Event>& out) {
+EventList searchEdsCalendars(EdsSession& session, const std::vector<const EdsCalendar*>& calendars,
+                             Instant start, Instant end, Deadline deadline) {
   std::vector<std::shared_ptr<Ask>> asks;
   const std::string query = windowQuery(start, end);
-  for (const EdsCalendar* c : calendars) {
+  for (std::uint32_t i = 0; i < calendars.size(); ++i) {
+    const EdsCalendar* c = calendars[i];
     auto ask = std::make_shared<Ask>();
     ask->calendar = c;
+    ask->index = i;
     ask->cancellable.reset(static_cast<GCancellable*>(g_object_ref(session.cancellable())));
     ask->pending = 1;
     auto reply = std::make_shared<ConnectReply>(ConnectReply{ask.get(), &session, query});
@@ -268,13 +216,15 @@ void searchEdsCalendars(EdsSession& session, const std::vector<const EdsCalendar
   ics.start = start;
   ics.end = end;
   ics.maxEvents = kMaxStoreEvents;
+  EventList out;
   for (const auto& a : asks) {
     if (!a->finished) continue;
     for (const std::string& text : calendarTexts(*a, ics.batchBytes)) {
-      if (out.size() >= ics.maxEvents) return;
-      appendIcsEvents(text, a->calendar->calendar.id, ics, zones, out);
+      if (out.size() >= ics.maxEvents) return out;
+      appendIcsEvents(text, a->index, ics, zones, out);
     }
   }
+  return out;
 }
 
 }  // namespace velkor

@@ -36,19 +36,22 @@ class EdsStore final : public Store {
 
   void refreshSourcesIfNecessary() override {}
 
-  std::vector<Event> events(Instant start, Instant end,
-                            const std::vector<Calendar>& calendars) override {
+  EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
     std::unordered_map<std::string, const EdsCalendar*> byId;
     for (const EdsCalendar& c : listed_) byId.emplace(c.calendar.id, &c);
     std::vector<const EdsCalendar*> selected;
-    for (const Calendar& c : calendars) {
-      if (auto it = byId.find(c.id); it != byId.end()) selected.push_back(it->second);
+    std::vector<std::uint32_t> asked;  // the index in `calendars` of each selected one
+    for (std::uint32_t i = 0; i < calendars.size(); ++i) {
+      if (auto it = byId.find(calendars[i].id); it != byId.end()) {
+        selected.push_back(it->second);
+        asked.push_back(i);
+      }
     }
-    std::vector<Event> out;
     const QuietStandardError quiet;
-    searchEdsCalendars(*session_, selected, start, end,
-                       std::chrono::steady_clock::now() + kCalendarsWait, out);
-    return out;
+    EventList found = searchEdsCalendars(*session_, selected, start, end,
+                                         std::chrono::steady_clock::now() + kCalendarsWait);
+    found.renumberCalendars(asked);
+    return found;
   }
 
  private:

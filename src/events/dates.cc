@@ -3,7 +3,6 @@
 #include <time.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <tuple>
 
 namespace velkor {
@@ -66,6 +65,26 @@ std::optional<CivilDay> localDate(time_t t) {
   return CivilDay{int64_t{fields.tm_year} + 1900, fields.tm_mon + 1, fields.tm_mday};
 }
 
+// Fields from the least significant: minute (6 bits), hour (5), day (5), month (4), then the year
+// moved by kYearBias so that every year tm_year can hold is positive.
+constexpr std::int64_t kYearBias = std::int64_t{1} << 32;
+
+std::int64_t yearOf(std::uint64_t minute) {
+  return static_cast<std::int64_t>(minute >> 20) - kYearBias;
+}
+
+char* appendDigits(char* at, std::uint64_t value, int width) {
+  char digits[24];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  for (int pad = n; pad < width; ++pad) *at++ = '0';
+  while (n > 0) *at++ = digits[--n];
+  return at;
+}
+
 }  // namespace
 
 std::optional<Instant> localDay(std::string_view text) {
@@ -109,18 +128,42 @@ std::optional<Instant> localDay(std::string_view text) {
   return Instant(std::chrono::seconds(hi));
 }
 
-std::string localStamp(Instant instant) {
+std::uint64_t localMinute(Instant instant) {
   // Floor, not truncation: an instant before 1970 must not be carried into the next second.
   const time_t t = static_cast<time_t>(
       std::chrono::floor<std::chrono::seconds>(instant.time_since_epoch()).count());
   tzset();
   struct tm f {};
   // Instants in milliseconds reach about 292 million years, well inside what struct tm holds.
-  if (localtime_r(&t, &f) == nullptr) return std::string();
-  const long long year = static_cast<long long>(f.tm_year) + 1900;
+  if (localtime_r(&t, &f) == nullptr) return 0;
+  const std::int64_t year = std::int64_t{f.tm_year} + 1900;
+  return static_cast<std::uint64_t>(year + kYearBias) << 20 |
+         static_cast<std::uint64_t>(f.tm_mon + 1) << 16 |
+         static_cast<std::uint64_t>(f.tm_mday) << 11 | static_cast<std::uint64_t>(f.tm_hour) << 6 |
+         static_cast<std::uint64_t>(f.tm_min);
+}
+
+void appendStamp(std::string& out, std::uint64_t minute) {
+  if (minute == 0) return;
+  const std::int64_t year = yearOf(minute);
   char text[48];
-  std::snprintf(text, sizeof text, "%s%04lld-%02d-%02dT%02d:%02d", year < 0 ? "-" : "",
-                year < 0 ? -year : year, f.tm_mon + 1, f.tm_mday, f.tm_hour, f.tm_min);
+  char* at = text;
+  if (year < 0) *at++ = '-';
+  at = appendDigits(at, static_cast<std::uint64_t>(year < 0 ? -year : year), 4);
+  *at++ = '-';
+  at = appendDigits(at, minute >> 16 & 0xF, 2);
+  *at++ = '-';
+  at = appendDigits(at, minute >> 11 & 0x1F, 2);
+  *at++ = 'T';
+  at = appendDigits(at, minute >> 6 & 0x1F, 2);
+  *at++ = ':';
+  at = appendDigits(at, minute & 0x3F, 2);
+  out.append(text, at);
+}
+
+std::string localStamp(Instant instant) {
+  std::string text;
+  appendStamp(text, localMinute(instant));
   return text;
 }
 

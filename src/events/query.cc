@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -30,11 +31,29 @@ std::unordered_set<std::string> wantedIdentifiers(std::string_view list) {
   return wanted;
 }
 
-EventOut toEventOut(const Event& e) {
-  std::optional<std::string> location;
-  if (e.location && !e.location->empty()) location = e.location;
-  return EventOut(e.calendarId, e.title.value_or(std::string()), localStamp(e.start),
-                  localStamp(e.end), e.allDay, std::move(location));
+// The answer in result order, each record's stamps made as it goes out. The order is complete
+// before the first byte is written; after it, nothing can fail (see EventArrayWriter), so the
+// line is written whole or not at all, as when it was built in one string.
+void writeEvents(std::ostream& out, const EventList& found,
+                 const std::vector<Calendar>& calendars) {
+  EventArrayWriter writer(out);
+  std::string start, end;
+  for (const SortedEvent& s : sortEvents(found)) {
+    const EventList::Entry& e = found[s.position];
+    start.clear();
+    appendStamp(start, s.start);
+    end.clear();
+    appendStamp(end, localMinute(e.end));
+    EventFields fields;
+    fields.allDay = e.allDay;
+    fields.calendar = calendars[e.calendar].id;
+    fields.end = end;
+    if (e.location != EventList::kNoText) fields.location = found.text(e.location);
+    fields.start = start;
+    fields.title = found.text(e.title);
+    writer.add(fields);
+  }
+  writer.finish();
 }
 
 }  // namespace
@@ -61,16 +80,10 @@ ExitStatus runEvents(const std::vector<std::string>& args, const Platform& platf
     }
   }
   if (selected.empty()) {
-    emit(io.out, std::vector<EventOut>{});
+    writeEvents(io.out, EventList(), selected);
     return kResult;
   }
-
-  const std::vector<Event> found = store->events(*from, *to, selected);
-  std::vector<EventOut> records;
-  records.reserve(found.size());
-  for (const Event& e : found) records.push_back(toEventOut(e));
-  sortEvents(records);
-  emit(io.out, records);
+  writeEvents(io.out, store->events(*from, *to, selected), selected);
   return kResult;
 }
 

@@ -131,6 +131,9 @@ class FileSearch {
       std::optional<Frame> unzoned;
       if (!allDay) unzoned = master ? master->frame : t->frame;
       o.id = instanceOf(p, icalproperty_get_recurrenceid(p), allDay, unzoned, zones_);
+      if (o.id && !o.id->byDay && master && unit.master != nullptr) {
+        atMidnight(*o.id, zones_.frameOf(p, o.id->wall, unzoned), unit.master, *master);
+      }
       icalparameter* range = icalproperty_get_first_parameter(p, ICAL_RANGE_PARAMETER);
       o.thisAndFuture = range != nullptr &&
                         icalparameter_get_range(range) == ICAL_RANGE_THISANDFUTURE && master &&
@@ -148,6 +151,35 @@ class FileSearch {
       }
     }
     return out;
+  }
+
+  // Exchange names the instance of a timed series by local midnight of its day: a midnight that
+  // is no instance names the day's one instance of the rules, when there is exactly one.
+  void atMidnight(InstanceId& id, const Frame& frame, icalcomponent* master, const Timing& timing) {
+    if (id.wall.hour != 0 || id.wall.minute != 0 || id.wall.second != 0) return;
+    const auto dayEnd = instantOf(utcSeconds(id.wall) + kDay, frame);
+    if (!dayEnd) return;
+    FileSearch day(query_, zones_);
+    day.windowStart_ = id.key;
+    day.windowEnd_ = *dayEnd;
+    std::vector<Seconds> starts;
+    auto collect = [&](const icaltimetype&, const Span& span) {
+      if (span.start >= id.key && span.start < *dayEnd &&
+          std::find(starts.begin(), starts.end(), span.start) == starts.end()) {
+        starts.push_back(span.start);
+      }
+    };
+    if (const auto span = spanAt(timing.wall, timing.frame, false, timing.length)) {
+      collect(timing.wall, *span);
+    }
+    for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_RRULE_PROPERTY);
+         p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RRULE_PROPERTY)) {
+      day.expandRule(icalproperty_get_rrule(p), timing, Reach{}, collect);
+    }
+    if (starts.size() != 1 || starts[0] == id.key) return;
+    id.key = starts[0];
+    id.wall = wallAt(starts[0], timing.frame, false);
+    id.wall.zone = nullptr;
   }
 
   // The instance key of a THISANDFUTURE override and how far it moves the later instances.
@@ -312,6 +344,26 @@ class FileSearch {
     return false;
   }
 
+  // A YEARLY rule as RFC 5545's table (3.3.10) reads it where libical does not: without BYMONTH,
+  // BYMONTHDAY expands over every month (BYDAY limiting it), which libical only does once BYMONTH
+  // names them all; BYWEEKNO alone keeps DTSTART's weekday in the weeks it names.
+  static icalrecurrencetype asTable(const icalrecurrencetype& rule, const icaltimetype& dtstart) {
+    icalrecurrencetype r = rule;
+    const auto given = [](const short* part) { return part[0] != ICAL_RECURRENCE_ARRAY_MAX; };
+    if (r.freq != ICAL_YEARLY_RECURRENCE || given(r.by_month) || given(r.by_year_day)) return r;
+    if (given(r.by_month_day) && !given(r.by_week_no)) {
+      for (int i = 0; i < ICAL_BY_DAY_SIZE && given(&r.by_day[i]); ++i) {
+        if (icalrecurrencetype_day_position(r.by_day[i]) != 0) return r;
+      }
+      for (short m = 0; m < 12; ++m) r.by_month[m] = static_cast<short>(m + 1);
+      r.by_month[12] = ICAL_RECURRENCE_ARRAY_MAX;
+    } else if (given(r.by_week_no) && !given(r.by_month_day) && !given(r.by_day)) {
+      r.by_day[0] = static_cast<short>(icaltime_day_of_week(dtstart));
+      r.by_day[1] = ICAL_RECURRENCE_ARRAY_MAX;
+    }
+    return r;
+  }
+
   template <typename Consider>
   void expandRule(const icalrecurrencetype& rule, const Timing& timing, const Reach& reach,
                   Consider& consider) {
@@ -321,7 +373,7 @@ class FileSearch {
     // an UNTIL in UTC, which becomes the wall time it reads on the event's clock.
     icaltimetype dtstart = timing.wall;
     dtstart.zone = nullptr;
-    icalrecurrencetype own = rule;
+    icalrecurrencetype own = asTable(rule, dtstart);
     if (!timing.allDay && usable(own.until) && !own.until.is_date && icaltime_is_utc(own.until)) {
       own.until = wallAt(utcSeconds(own.until), timing.frame, false);
       own.until.zone = nullptr;

@@ -45,9 +45,10 @@ enum class SearchMode { kFast, kFull };
 // into a part until it holds this many bytes of them.
 constexpr std::size_t kDefaultBatchBytes = std::size_t{32} << 10;
 
-// The events of `calendars` overlapping [start, end), in store order.
-std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
-                                       Instant end, SearchMode mode = SearchMode::kFast,
-                                       std::size_t batchBytes = kDefaultBatchBytes);
+// The events of `calendars` overlapping [start, end), in store order; an event's calendar is its
+// index in `calendars`.
+EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
+                              Instant end, SearchMode mode = SearchMode::kFast,
+                              std::size_t batchBytes = kDefaultBatchBytes);
 
 }  // namespace velkor

@@ -13,8 +13,8 @@ namespace velkor {
 namespace {
 
 // Appends the events of `text` parsed whole; false when libical found no calendar in it.
-bool appendParsed(const std::string& text, const std::string& calendarId, const IcsQuery& query,
-                  ZoneCache& zones, std::vector<Event>& out) {
+bool appendParsed(const std::string& text, std::uint32_t calendar, const IcsQuery& query,
+                  ZoneCache& zones, EventList& out) {
   std::vector<std::string_view> blocks;
   std::vector<std::string> rawTexts;
   std::vector<std::string_view> texts;
@@ -28,17 +28,19 @@ bool appendParsed(const std::string& text, const std::string& calendarId, const 
     if (!d.tzid.empty()) fileZones.definitions.push_back(Definition{d.tzid, &d.own, nullptr});
   }
   collect(root.get(), 0, events, fileZones);
+  // The occurrences of one VEVENT follow each other: its texts are read once for all of them.
+  icalcomponent* source = nullptr;
+  std::optional<std::string> title, location;
   for (const Unit& unit : unitsOf(events)) {
     for (const Occurrence& o : occurrencesOf(unit, query, fileZones)) {
       if (out.size() >= query.maxEvents) return true;
-      Event e;
-      e.calendarId = calendarId;
-      e.title = textOf(o.source, ICAL_SUMMARY_PROPERTY, texts);
-      e.location = textOf(o.source, ICAL_LOCATION_PROPERTY, texts);
-      e.start = Instant(std::chrono::seconds(o.span.start));
-      e.end = Instant(std::chrono::seconds(o.span.end));
-      e.allDay = o.allDay;
-      out.push_back(std::move(e));
+      if (o.source != source) {
+        source = o.source;
+        title = textOf(source, ICAL_SUMMARY_PROPERTY, texts);
+        location = textOf(source, ICAL_LOCATION_PROPERTY, texts);
+      }
+      out.add(calendar, title, Instant(std::chrono::seconds(o.span.start)),
+              Instant(std::chrono::seconds(o.span.end)), o.allDay, location);
     }
   }
   return true;
@@ -48,17 +50,17 @@ bool appendParsed(const std::string& text, const std::string& calendarId, const 
 // took gigabytes.
 constexpr std::size_t kLargeText = std::size_t{4} << 20;
 
-void appendInBatches(std::string_view text, const IcsLayout& layout, const std::string& calendarId,
-                     const IcsQuery& query, ZoneCache& zones, std::vector<Event>& out) {
+void appendInBatches(std::string_view text, const IcsLayout& layout, std::uint32_t calendar,
+                     const IcsQuery& query, ZoneCache& zones, EventList& out) {
   const BlockText inText = [text](const VeventBlock& b, std::string&) {
     return text.substr(b.begin, b.size());
   };
-  appendUnits(layout, unitsToParse(layout, inText), inText, calendarId, query, zones, out);
+  appendUnits(layout, unitsToParse(layout, inText), inText, calendar, query, zones, out);
 }
 
 void appendBatches(const IcsLayout& layout, std::span<const UnitBlocks> units,
-                   const BlockText& text, const std::string& calendarId, const IcsQuery& query,
-                   ZoneCache& zones, std::vector<Event>& out) {
+                   const BlockText& text, std::uint32_t calendar, const IcsQuery& query,
+                   ZoneCache& zones, EventList& out) {
   std::vector<std::uint32_t> batch;
   std::size_t bytes = 0;
   std::string parsed, read;
@@ -72,7 +74,7 @@ void appendBatches(const IcsLayout& layout, std::span<const UnitBlocks> units,
       if (parsed.back() != '\n' && parsed.back() != '\r') parsed.append(layout.lineEnd);
     }
     parsed.append(layout.tail());
-    appendParsed(parsed, calendarId, query, zones, out);
+    appendParsed(parsed, calendar, query, zones, out);
     batch.clear();
     bytes = 0;
   };
@@ -91,8 +93,8 @@ constexpr std::size_t kSharedBytes = std::size_t{256} << 10;
 }  // namespace
 
 void appendUnits(const IcsLayout& layout, const std::vector<UnitBlocks>& units,
-                 const BlockText& text, const std::string& calendarId, const IcsQuery& query,
-                 ZoneCache& zones, std::vector<Event>& out) {
+                 const BlockText& text, std::uint32_t calendar, const IcsQuery& query,
+                 ZoneCache& zones, EventList& out) {
   std::size_t total = 0;
   for (const UnitBlocks& unit : units) {
     for (std::uint32_t i : unit) total += layout.blocks[i].size();
@@ -105,41 +107,38 @@ void appendUnits(const IcsLayout& layout, const std::vector<UnitBlocks>& units,
     if (bytes >= total / 2) half = u + 1;
   }
   const std::span<const UnitBlocks> all(units);
-  std::vector<Event> second;
+  EventList second;
   std::thread helper;
   if (half < units.size()) {
     try {
       helper = std::thread([&] {
         ZoneCache own;
-        appendBatches(layout, all.subspan(half), text, calendarId, query, own, second);
+        appendBatches(layout, all.subspan(half), text, calendar, query, own, second);
       });
     } catch (const std::system_error&) {
       half = units.size();  // no thread to be had: this one parses everything
     }
   }
-  appendBatches(layout, all.first(half), text, calendarId, query, zones, out);
+  appendBatches(layout, all.first(half), text, calendar, query, zones, out);
   if (helper.joinable()) helper.join();
-  for (Event& e : second) {
-    if (out.size() >= query.maxEvents) break;
-    out.push_back(std::move(e));
-  }
+  out.append(std::move(second), query.maxEvents);
 }
 
-void appendIcsEvents(const std::string& text, const std::string& calendarId, const IcsQuery& query,
-                     ZoneCache& zones, std::vector<Event>& out) {
+void appendIcsEvents(const std::string& text, std::uint32_t calendar, const IcsQuery& query,
+                     ZoneCache& zones, EventList& out) {
   if (out.size() >= query.maxEvents) return;
   // libical reads up to a NUL byte; so does the scan.
   const std::string_view read(text.c_str());
   if (read.size() > kLargeText) {
     if (const auto layout = icsLayoutOf(read)) {
-      appendInBatches(read, *layout, calendarId, query, zones, out);
+      appendInBatches(read, *layout, calendar, query, zones, out);
       return;
     }
   }
-  if (appendParsed(text, calendarId, query, zones, out)) return;
+  if (appendParsed(text, calendar, query, zones, out)) return;
   // libical gives nothing for a calendar cut short: its complete events are still there.
   if (const auto layout = icsLayoutOf(read); layout && layout->cutShort) {
-    appendInBatches(read, *layout, calendarId, query, zones, out);
+    appendInBatches(read, *layout, calendar, query, zones, out);
   }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,13 +50,13 @@ void quietLibical();
 // Appends to `out` the occurrences in the window of every VEVENT of `text` (an iCalendar text
 // without NUL bytes), in file order, each event's occurrences by start. Never throws; what cannot
 // be read is left out.
-void appendIcsEvents(const std::string& text, const std::string& calendarId, const IcsQuery& query,
-                     ZoneCache& zones, std::vector<Event>& out);
+void appendIcsEvents(const std::string& text, std::uint32_t calendar, const IcsQuery& query,
+                     ZoneCache& zones, EventList& out);
 
 // Appends the events of `units` (see unitsToParse), parsed a batch of units at a time: each batch
 // is the calendar's header, the VEVENTs of some whole units in text order and the calendar's end.
 void appendUnits(const IcsLayout& layout, const std::vector<UnitBlocks>& units,
-                 const BlockText& text, const std::string& calendarId, const IcsQuery& query,
-                 ZoneCache& zones, std::vector<Event>& out);
+                 const BlockText& text, std::uint32_t calendar, const IcsQuery& query,
+                 ZoneCache& zones, EventList& out);
 
 }  // namespace velkor

@@ -28,7 +28,7 @@ namespace {
 constexpr off_t kStreamFrom = off_t{1} << 20;
 
 struct FileJob {
-  std::size_t calendar;  // index into the selected calendars
+  std::uint32_t calendar;  // index into the selected calendars
   std::string path;
 };
 
@@ -37,7 +37,7 @@ bool hasIcsSuffix(std::string_view name) {
 }
 
 // The *.ics entries of a calendar directory by the bytes of their names, hidden ones left out.
-void listCalendarFiles(std::size_t calendar, const std::filesystem::path& dir,
+void listCalendarFiles(std::uint32_t calendar, const std::filesystem::path& dir,
                        std::vector<FileJob>& jobs) {
   const DirHandle d(::opendir(dir.c_str()));
   if (!d) return;
@@ -79,13 +79,12 @@ std::int64_t dayOfInstant(Instant t) {
 
 void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<FileJob>& jobs,
                  std::size_t from, std::size_t to, const IcsQuery& query, SearchMode mode,
-                 std::vector<Event>& out) {
+                 EventList& out) {
   ZoneCache zones;
   std::string text;
   const std::int64_t firstDay = dayOfInstant(query.start);
   const std::int64_t lastDay = dayOfInstant(query.end - std::chrono::milliseconds(1));
   for (std::size_t i = from; i < to && out.size() < query.maxEvents; ++i) {
-    const std::string& id = calendars[jobs[i].calendar].calendar.id;
     off_t size = 0;
     const Fd f = openRegularFile(jobs[i].path, size);
     if (!f) continue;
@@ -93,23 +92,24 @@ void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<F
     // of units, most of them settled by the scan.
     if (mode == SearchMode::kFast &&
         (calendars[jobs[i].calendar].singleFile || size > kStreamFrom)) {
-      const Streamed streamed = appendStreamedEvents(f.get(), size, id, query, zones, out);
+      const Streamed streamed =
+          appendStreamedEvents(f.get(), size, jobs[i].calendar, query, zones, out);
       if (streamed != Streamed::kReadWhole) continue;
     }
     if (!readWhole(f.get(), size, text)) continue;
     if (mode == SearchMode::kFast && !mayReachDays(text, firstDay, lastDay)) continue;
-    appendIcsEvents(text, id, query, zones, out);
+    appendIcsEvents(text, jobs[i].calendar, query, zones, out);
   }
 }
 
 }  // namespace
 
-std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
-                                       Instant end, SearchMode mode, std::size_t batchBytes) {
+EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
+                              Instant end, SearchMode mode, std::size_t batchBytes) {
   if (!(start < end)) return {};
   if (end - start > kLongestStoreWindow) end = start + kLongestStoreWindow;
   std::vector<FileJob> jobs;
-  for (std::size_t c = 0; c < calendars.size(); ++c) {
+  for (std::uint32_t c = 0; c < calendars.size(); ++c) {
     if (calendars[c].singleFile) {
       jobs.push_back(FileJob{c, calendars[c].path.native()});
     } else {
@@ -128,7 +128,7 @@ std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendar
   // Two halves in store order, the second on its own thread; concatenated they are the sequential
   // answer. A store too small to be worth a thread is read here alone.
   const std::size_t half = jobs.size() >= 64 ? jobs.size() / 2 : jobs.size();
-  std::vector<Event> first, second;
+  EventList first, second;
   std::thread helper;
   std::size_t mine = jobs.size();
   if (half < jobs.size()) {
@@ -142,10 +142,7 @@ std::vector<Event> searchFileCalendars(const std::vector<FileCalendar>& calendar
   }
   searchFiles(calendars, jobs, 0, mine, query, mode, first);
   if (helper.joinable()) helper.join();
-  for (Event& e : second) {
-    if (first.size() >= kMaxStoreEvents) break;
-    first.push_back(std::move(e));
-  }
+  first.append(std::move(second), kMaxStoreEvents);
   return first;
 }
 

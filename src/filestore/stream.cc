@@ -165,8 +165,8 @@ Fd openRegularFile(const std::string& path, off_t& size) {
   return f;
 }
 
-Streamed appendStreamedEvents(int fd, off_t size, const std::string& calendarId,
-                              const IcsQuery& query, ZoneCache& zones, std::vector<Event>& out) {
+Streamed appendStreamedEvents(int fd, off_t size, std::uint32_t calendar, const IcsQuery& query,
+                              ZoneCache& zones, EventList& out) {
   const DayRange window{dayOf(query.start), dayOf(query.end - std::chrono::milliseconds(1))};
   Fed fed = Fed::kRead;
   std::uint64_t length = 0;
@@ -185,7 +185,7 @@ Streamed appendStreamedEvents(int fd, off_t size, const std::string& calendarId,
     storage.resize(got);
     return storage;
   };
-  appendUnits(*layout, unitsToParse(*layout, reread), reread, calendarId, query, zones, out);
+  appendUnits(*layout, unitsToParse(*layout, reread), reread, calendar, query, zones, out);
   return Streamed::kDone;
 }
 

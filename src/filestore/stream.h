@@ -30,7 +30,7 @@ enum class Streamed {
 
 // Appends the events of the calendar file open at `fd` (of `size` bytes when opened) that reach the
 // query's window, as the whole text parsed at once gives them, in the same order.
-Streamed appendStreamedEvents(int fd, off_t size, const std::string& calendarId,
-                              const IcsQuery& query, ZoneCache& zones, std::vector<Event>& out);
+Streamed appendStreamedEvents(int fd, off_t size, std::uint32_t calendar, const IcsQuery& query,
+                              ZoneCache& zones, EventList& out);
 
 }  // namespace velkor

@@ -91,8 +91,10 @@ std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
   icalproperty* durationProp = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
   if (usable(end)) {
     if (t.allDay) {
+      // A DATE-TIME end after midnight keeps its day: the event runs through it.
+      const bool intoDay = !end.is_date && (end.hour != 0 || end.minute != 0 || end.second != 0);
       t.length.days = static_cast<int>(
-          std::max<Seconds>(1, daysFromCivil(end.year, end.month, end.day) -
+          std::max<Seconds>(1, daysFromCivil(end.year, end.month, end.day) + (intoDay ? 1 : 0) -
                                    daysFromCivil(start.year, start.month, start.day)));
     } else {
       // A floating end beside a zoned start reads on the start's clock (its TZID, should its

@@ -80,8 +80,8 @@ std::string fromWindowsName(const std::string& name) {
   return std::string(out.data(), static_cast<std::size_t>(length));
 }
 
-// The TZID of a VTIMEZONE block as written, blanks included (libical trims them); the block's
-// own line, not one of its observances'.
+// The TZID of a VTIMEZONE block as written, blanks included (libical trims them), unescaped as
+// the TEXT value it is (Outlook writes `\,`); the block's own line, not one of its observances'.
 std::string rawTzid(std::string_view block) {
   int depth = 0;
   std::size_t pos = 0;
@@ -100,7 +100,7 @@ std::string rawTzid(std::string_view block) {
     if (equalsUpper(name, "BEGIN")) ++depth;
     if (equalsUpper(name, "END")) --depth;
     if (depth == 1 && equalsUpper(name, "TZID")) {
-      if (const auto value = valueOf(line)) return std::string(*value);
+      if (const auto value = valueOf(line)) return unescapeText(*value);
     }
   }
   return {};

@@ -102,22 +102,38 @@ std::string toJson(const std::vector<CalendarOut>& calendars) {
   });
 }
 
-std::string toJson(const std::vector<EventOut>& events) {
-  return toArray(events, [](std::string& out, const EventOut& e) {
-    out.append(e.allDay() ? "{\"allDay\":true," : "{\"allDay\":false,");
-    appendMember(out, "calendar", e.calendar());
-    out.push_back(',');
-    appendMember(out, "end", e.end());
-    if (e.location()) {
-      out.push_back(',');
-      appendMember(out, "location", *e.location());
-    }
-    out.push_back(',');
-    appendMember(out, "start", e.start());
-    out.push_back(',');
-    appendMember(out, "title", e.title());
-    out.push_back('}');
-  });
+EventArrayWriter::EventArrayWriter(std::ostream& out) : out_(out) {
+  chunk_.reserve(kChunk + kChunk / 4);
+  chunk_.push_back('[');
+}
+
+void EventArrayWriter::add(const EventFields& e) {
+  if (!first_) chunk_.push_back(',');
+  first_ = false;
+  chunk_.append(e.allDay ? "{\"allDay\":true," : "{\"allDay\":false,");
+  appendMember(chunk_, "calendar", e.calendar);
+  chunk_.push_back(',');
+  appendMember(chunk_, "end", e.end);
+  if (e.location) {
+    chunk_.push_back(',');
+    appendMember(chunk_, "location", *e.location);
+  }
+  chunk_.push_back(',');
+  appendMember(chunk_, "start", e.start);
+  chunk_.push_back(',');
+  appendMember(chunk_, "title", e.title);
+  chunk_.push_back('}');
+  if (chunk_.size() >= kChunk) write();
+}
+
+void EventArrayWriter::finish() {
+  chunk_.append("]\n");
+  write();
+}
+
+void EventArrayWriter::write() {
+  out_.write(chunk_.data(), static_cast<std::streamsize>(chunk_.size()));
+  chunk_.clear();
 }
 
 }  // namespace velkor

@@ -1,4 +1,5 @@
-// The three result records. Plain values: every field is given at construction and only read
+// The result records of `status` and `calendars` (an event record is written as it is read:
+// see EventArrayWriter). Plain values: every field is given at construction and only read
 // afterwards (they stay assignable so that lists of them can be sorted).
 #pragma once
 
@@ -38,32 +39,6 @@ class CalendarOut {
   std::string account_;
   std::string kind_;
   std::optional<std::string> color_;
-};
-
-class EventOut {
- public:
-  EventOut(std::string calendar, std::string title, std::string start, std::string end, bool allDay,
-           std::optional<std::string> location)
-      : calendar_(std::move(calendar)),
-        title_(std::move(title)),
-        start_(std::move(start)),
-        end_(std::move(end)),
-        allDay_(allDay),
-        location_(std::move(location)) {}
-  const std::string& calendar() const { return calendar_; }
-  const std::string& title() const { return title_; }
-  const std::string& start() const { return start_; }
-  const std::string& end() const { return end_; }
-  bool allDay() const { return allDay_; }
-  const std::optional<std::string>& location() const { return location_; }
-
- private:
-  std::string calendar_;
-  std::string title_;
-  std::string start_;
-  std::string end_;
-  bool allDay_;
-  std::optional<std::string> location_;
 };
 
 }  // namespace velkor

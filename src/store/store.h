@@ -12,10 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace velkor {
+#include "store/event_list.h"
 
-// An absolute point in time: milliseconds since 1970-01-01T00:00:00Z.
-using Instant = std::chrono::sys_time<std::chrono::milliseconds>;
+namespace velkor {
 
 // A colour expressed in sRGB: red, green, blue, then alpha (and anything further).
 using SrgbComponents = std::vector<double>;
@@ -31,15 +30,6 @@ struct Calendar {
   std::string title;  // UTF-8, possibly invalid
   std::optional<Source> source;
   std::optional<SrgbComponents> color;  // absent when the calendar has no convertible colour
-};
-
-struct Event {
-  std::string calendarId;
-  std::optional<std::string> title;
-  Instant start;
-  Instant end;
-  bool allDay = false;
-  std::optional<std::string> location;
 };
 
 // Called once by the store, on a thread of its choosing, when an access request is answered.
@@ -59,9 +49,9 @@ class Store {
   // Asks the store to reload its accounts; returns at once.
   virtual void refreshSourcesIfNecessary() = 0;
 
-  // The events of `calendars` (never empty) that overlap [start, end), in the store's order.
-  virtual std::vector<Event> events(Instant start, Instant end,
-                                    const std::vector<Calendar>& calendars) = 0;
+  // The events of `calendars` (never empty) that overlap [start, end), in the store's order; an
+  // event's calendar is its index in `calendars`.
+  virtual EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) = 0;
 };
 
 // Authorization state values as the platform reports them.

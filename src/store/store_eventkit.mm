@@ -7,6 +7,7 @@
 #import <dispatch/dispatch.h>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -112,15 +113,16 @@ Calendar calendarValue(EKCalendar* calendar) {
   return value;
 }
 
-Event eventValue(EKEvent* event) {
-  Event value;
-  value.calendarId = utf8(event.calendar.calendarIdentifier);
-  value.title = optionalUtf8(event.title);
-  value.start = instant(event.startDate);
-  value.end = instant(event.endDate);
-  value.allDay = event.allDay;
-  value.location = optionalUtf8(event.location);
-  return value;
+// Adds the event to `values` when its calendar is one of those asked about (the index of each by
+// identifier in `asked`). Its texts are converted here and kept only as the list keeps them.
+void addEvent(EKEvent* event, const std::unordered_map<std::string, std::uint32_t>& asked,
+              EventList& values) {
+  const auto calendar = asked.find(utf8(event.calendar.calendarIdentifier));
+  if (calendar == asked.end()) return;
+  const std::optional<std::string> title = optionalUtf8(event.title);
+  const std::optional<std::string> location = optionalUtf8(event.location);
+  values.add(calendar->second, title, instant(event.startDate), instant(event.endDate),
+             event.allDay, location);
 }
 
 // The block EventKit calls, on a queue of its own, with the answer to an access request.
@@ -197,29 +199,32 @@ class EventKitStore final : public Store {
     guarded([this] { [store_ refreshSourcesIfNecessary]; });
   }
 
-  // A search cut short by an exception finds nothing.
-  std::vector<Event> events(Instant start, Instant end,
-                            const std::vector<Calendar>& calendars) override {
-    return guarded(std::vector<Event>{}, [&] {
+  // A search cut short by an exception finds nothing. An event of a calendar not asked about
+  // (which the predicate should never give) is left out: the answer names only those asked.
+  EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
+    return guarded(EventList{}, [&] {
       @autoreleasepool {
         NSMutableArray<EKCalendar*>* searched = [NSMutableArray arrayWithCapacity:calendars.size()];
-        for (const Calendar& calendar : calendars) {
-          const auto found = known_.find(calendar.id);
-          if (found != known_.end()) [searched addObject:found->second];
+        std::unordered_map<std::string, std::uint32_t> asked;
+        for (std::uint32_t i = 0; i < calendars.size(); ++i) {
+          const auto found = known_.find(calendars[i].id);
+          if (found == known_.end()) continue;
+          [searched addObject:found->second];
+          asked.emplace(calendars[i].id, i);
         }
         // EventKit reads an empty or missing list as "every calendar".
-        if (searched.count == 0) return std::vector<Event>{};
+        if (searched.count == 0) return EventList{};
         NSPredicate* predicate = [store_ predicateForEventsWithStartDate:date(start)
                                                                  endDate:date(end)
                                                                calendars:searched];
         NSArray<EKEvent*>* found = [store_ eventsMatchingPredicate:predicate];
-        std::vector<Event> values;
-        values.reserve(found.count);
+        EventList values;
         for (EKEvent* event in found) {
           // The texts and dates of one event go before the next is read, so that four years of
-          // daily repeats keep a flat memory profile.
+          // daily repeats keep a flat memory profile: what stays of an event is its entry in the
+          // list (its texts once for all the events that share them).
           @autoreleasepool {
-            values.push_back(eventValue(event));
+            addEvent(event, asked, values);
           }
         }
         return values;

@@ -34,15 +34,20 @@ class FileStore final : public Store {
 
   void refreshSourcesIfNecessary() override {}
 
-  std::vector<Event> events(Instant start, Instant end,
-                            const std::vector<Calendar>& calendars) override {
+  EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
     std::unordered_map<std::string, const FileCalendar*> byId;
     for (const FileCalendar& c : listed_) byId.emplace(c.calendar.id, &c);
     std::vector<FileCalendar> selected;
-    for (const Calendar& c : calendars) {
-      if (auto it = byId.find(c.id); it != byId.end()) selected.push_back(*it->second);
+    std::vector<std::uint32_t> asked;  // the index in `calendars` of each selected one
+    for (std::uint32_t i = 0; i < calendars.size(); ++i) {
+      if (auto it = byId.find(calendars[i].id); it != byId.end()) {
+        selected.push_back(*it->second);
+        asked.push_back(i);
+      }
     }
-    return searchFileCalendars(selected, start, end);
+    EventList found = searchFileCalendars(selected, start, end);
+    found.renumberCalendars(asked);
+    return found;
   }
 
  private:

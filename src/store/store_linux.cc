@@ -46,24 +46,23 @@ class LinuxStore final : public Store {
   }
 
   // Each calendar asks its own store; the answers follow in store order, within the store's cap.
-  std::vector<Event> events(Instant start, Instant end,
-                            const std::vector<Calendar>& calendars) override {
+  EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
     if (!(start < end)) return {};
     end = std::min(end, start + std::chrono::milliseconds(kLongestStoreWindow));
     std::vector<std::vector<Calendar>> bystore(stores_.size());
-    for (const Calendar& c : calendars) {
-      if (auto it = owner_.find(c.id); it != owner_.end()) bystore[it->second].push_back(c);
+    std::vector<std::vector<std::uint32_t>> asked(stores_.size());  // indices in `calendars`
+    for (std::uint32_t i = 0; i < calendars.size(); ++i) {
+      if (auto it = owner_.find(calendars[i].id); it != owner_.end()) {
+        bystore[it->second].push_back(calendars[i]);
+        asked[it->second].push_back(i);
+      }
     }
-    std::vector<Event> out;
+    EventList out;
     for (std::size_t s = 0; s < stores_.size() && out.size() < kMaxStoreEvents; ++s) {
       if (bystore[s].empty()) continue;
-      std::vector<Event> found = stores_[s]->events(start, end, bystore[s]);
-      if (out.empty()) {
-        out = std::move(found);
-      } else {
-        for (Event& e : found) out.push_back(std::move(e));
-      }
-      if (out.size() > kMaxStoreEvents) out.resize(kMaxStoreEvents);
+      EventList found = stores_[s]->events(start, end, bystore[s]);
+      found.renumberCalendars(asked[s]);
+      out.append(std::move(found), kMaxStoreEvents);
     }
     return out;
   }

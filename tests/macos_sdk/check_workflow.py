@@ -9,9 +9,15 @@ import sys
 
 import yaml
 
-# What the job must run, in this order: README's two commands, then the signed program.
-REQUIRED = ["make test", "make demo", "codesign -d --entitlements -",
-            "otool -s __TEXT __info_plist", '"$program" status']
+# The jobs and what each must run, in this order: README's two commands, then the signed
+# program; the universal binary, then each slice's signature and Info.plist.
+REQUIRED = {
+    "macos": ["make test", "make demo", "codesign -d --entitlements -",
+              "otool -s __TEXT __info_plist", '"$program" status'],
+    "universal": ["make universal", "lipo -archs", "grep -qw arm64", "grep -qw x86_64",
+                  "for arch in arm64 x86_64", 'codesign -d --entitlements - --arch "$arch"',
+                  'otool -arch "$arch" -s __TEXT __info_plist', '"$program" status'],
+}
 
 
 def problems_of(workflow):
@@ -24,6 +30,9 @@ def problems_of(workflow):
     jobs = workflow.get("jobs")
     if not isinstance(jobs, dict) or not jobs:
         return problems + ["no jobs"]
+    for name in REQUIRED:
+        if name not in jobs:
+            problems.append(f"no job {name}")
     for name, job in jobs.items():
         if not isinstance(job, dict):
             problems.append(f"job {name}: not a mapping")
@@ -42,7 +51,7 @@ def problems_of(workflow):
         script = "\n".join(s["run"] for s in steps if isinstance(s, dict)
                            and isinstance(s.get("run"), str))
         position = 0
-        for command in REQUIRED:
+        for command in REQUIRED.get(name, []):
             found = script.find(command, position)
             if found < 0:
                 problems.append(f"job {name}: does not run {command!r} (in order)")

@@ -13,6 +13,7 @@ struct Script {
   std::vector<long> statuses{kFullAccess};  // successive answers; the last repeats
   bool macOS14 = true;
   std::vector<std::vector<Calendar>> calendarAnswers{{}};  // successive answers; the last repeats
+  EventList eventAnswer;                                   // what every search finds
   std::function<void(AccessCompletion)> answerRequest = [](AccessCompletion) {};  // never answers
   // What the code under test did.
   int statusReads = 0, calendarAsks = 0, refreshes = 0;
@@ -36,7 +37,9 @@ class ScriptedStore final : public Store {
     return nth(s_->calendarAnswers, s_->calendarAsks++);
   }
   void refreshSourcesIfNecessary() override { ++s_->refreshes; }
-  std::vector<Event> events(Instant, Instant, const std::vector<Calendar>&) override { return {}; }
+  EventList events(Instant, Instant, const std::vector<Calendar>&) override {
+    return s_->eventAnswer;
+  }
 
  private:
   void request(const char* kind, AccessCompletion done) {

@@ -8,15 +8,19 @@
 
 namespace velkor::testing {
 
-// Events as one text to the millisecond, which a failed comparison can show.
+// Events as one text to the millisecond, which a failed comparison can show: the event at `i`,
+// or all of them.
+inline std::string describe(const EventList& events, std::size_t i) {
+  const EventList::Entry& e = events[i];
+  return std::to_string(e.calendar) + "|" + std::string(events.text(e.title)) + "|" +
+         (e.location == EventList::kNoText ? "<none>" : std::string(events.text(e.location))) +
+         "|" + std::to_string(e.start.time_since_epoch().count()) + "|" +
+         std::to_string(e.end.time_since_epoch().count()) + (e.allDay ? "|all-day\n" : "\n");
+}
 
-inline std::string describe(const std::vector<Event>& events) {
+inline std::string describe(const EventList& events) {
   std::string out;
-  for (const Event& e : events) {
-    out += e.calendarId + "|" + e.title.value_or("<none>") + "|" + e.location.value_or("<none>") +
-           "|" + std::to_string(e.start.time_since_epoch().count()) + "|" +
-           std::to_string(e.end.time_since_epoch().count()) + (e.allDay ? "|all-day\n" : "\n");
-  }
+  for (std::size_t i = 0; i < events.size(); ++i) out += describe(events, i);
   return out;
 }
 
