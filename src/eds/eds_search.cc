@@ -4,6 +4,7 @@
 // calendars are asked at once on the session's context.
 #include <libecal/libecal.h>
 
+#include <array>
 #include <ctime>
 #include <map>
 #include <set>
@@ -29,12 +30,16 @@ std::string isoUtc(Instant t) {
   return text;
 }
 
-// Every part of every series, wherever its occurrences fall by the backend's reading: the
-// program's expander reads some rules (and overrides) otherwise, and an override moved out of
-// the window belongs with its master. Of the rest, what occurs near the window.
-std::string windowQuery(Instant start, Instant end) {
-  return "(or (has-recurrences?) (occur-in-time-range? (make-time \"" + isoUtc(start - kMargin) +
-         "\") (make-time \"" + isoUtc(end + kMargin) + "\")))";
+// Two questions, asked together: every part of every series (has-recurrences? holds for
+// masters and detached instances) wherever its occurrences fall by the backend's reading, since
+// the program's expander reads some rules and overrides otherwise and an override moved out of
+// the window belongs with its master; and the single events near the window. Asked as one `or`,
+// the backend checks every component's occurrences; apart, the second uses its time index and
+// the first checks no occurrences at all (about 40 ms rather than 90 ms for 10,000 events).
+std::array<std::string, 2> windowQueries(Instant start, Instant end) {
+  return {"(has-recurrences?)",
+          "(and (not (has-recurrences?)) (occur-in-time-range? (make-time \"" +
+              isoUtc(start - kMargin) + "\") (make-time \"" + isoUtc(end + kMargin) + "\")))"};
 }
 
 // The TZID parameters of a component's text, unfolded.
@@ -71,6 +76,7 @@ struct Ask {
   std::map<std::string, std::vector<std::string>> byUid;  // component texts
   std::map<std::string, std::string> zones;  // TZID to VTIMEZONE text, empty when unknown
   int pending = 0;
+  int queriesLeft = 0;
   bool failed = false;
   bool finished = false;
 };
@@ -136,14 +142,14 @@ void onWindow(GObject* client, GAsyncResult* result, gpointer data) {
     const std::string uid = copyString(i_cal_component_get_uid(component));
     ask.byUid[uid].push_back(takeString(i_cal_component_as_ical_string(component)));
   }
-  askZones(ask, *reply->session);
+  if (--ask.queriesLeft == 0) askZones(ask, *reply->session);
   finishOne(ask);
 }
 
 struct ConnectReply {
   Ask* ask;
   EdsSession* session;
-  std::string query;
+  std::array<std::string, 2> queries;
 };
 
 void onConnected(GObject*, GAsyncResult* result, gpointer data) {
@@ -158,8 +164,12 @@ void onConnected(GObject*, GAsyncResult* result, gpointer data) {
   }
   auto next = std::make_shared<WindowReply>(WindowReply{&ask, reply->session});
   reply->session->keep(next);
-  e_cal_client_get_object_list(ask.client.get(), reply->query.c_str(), ask.cancellable.get(),
-                               onWindow, next.get());
+  ask.queriesLeft = static_cast<int>(reply->queries.size());
+  ask.pending += ask.queriesLeft - 1;  // the connection's part is done
+  for (const std::string& query : reply->queries) {
+    e_cal_client_get_object_list(ask.client.get(), query.c_str(), ask.cancellable.get(), onWindow,
+                                 next.get());
+  }
 }
 
 // The calendar's components as iCalendar texts of at most about `batchBytes` of events each, a
@@ -187,7 +197,7 @@ std::vector<std::string> calendarTexts(const Ask& ask, std::size_t batchBytes) {
 EventList searchEdsCalendars(EdsSession& session, const std::vector<const EdsCalendar*>& calendars,
                              Instant start, Instant end, Deadline deadline) {
   std::vector<std::shared_ptr<Ask>> asks;
-  const std::string query = windowQuery(start, end);
+  const std::array<std::string, 2> queries = windowQueries(start, end);
   for (std::uint32_t i = 0; i < calendars.size(); ++i) {
     const EdsCalendar* c = calendars[i];
     auto ask = std::make_shared<Ask>();
@@ -195,7 +205,7 @@ EventList searchEdsCalendars(EdsSession& session, const std::vector<const EdsCal
     ask->index = i;
     ask->cancellable.reset(static_cast<GCancellable*>(g_object_ref(session.cancellable())));
     ask->pending = 1;
-    auto reply = std::make_shared<ConnectReply>(ConnectReply{ask.get(), &session, query});
+    auto reply = std::make_shared<ConnectReply>(ConnectReply{ask.get(), &session, queries});
     session.keep(ask);
     session.keep(reply);
     asks.push_back(ask);
