@@ -4,9 +4,10 @@ dbus-run-session, with HOME and the XDG folders in a temporary directory).
 
 The calendars of one-file calendar directories of the e2e cases are given both to the file store
 and, as local calendar.ics files, to EDS: every `events` run of those cases must answer the same
-from both (ids apart). Then the listing, and the fallbacks: a dead bus address and no bus at all
-answer from the file store alone, with nothing on standard error."""
-import json, os, re, subprocess, sys, tempfile
+from both (ids apart). Then the listing, a CalDAV calendar on a local Radicale (radicale on
+PATH) and the fallbacks: a server that stops, a dead bus address and no bus at all answer from what
+is there, with nothing on standard error."""
+import atexit, json, os, re, socket, subprocess, sys, tempfile, time
 
 binary, cases_dir = sys.argv[1], sys.argv[2]
 home = os.environ["HOME"]
@@ -57,17 +58,37 @@ for uid, body in calendars.items():
          errors="surrogateescape").write(body)
     source(uid, uid, "local", "#102030")
 
-# A CalDAV calendar whose server is not there (a free port on 127.0.0.1), and one on iCloud.
-import socket
-with socket.socket() as sock:
-    sock.bind(("127.0.0.1", 0))
-    port = sock.getsockname()[1]
-for uid, host in [("dav", f"127.0.0.1:{port}"), ("apple", "caldav.icloud.com")]:
+
+
+def free_port():
+    with socket.socket() as sock:
+        sock.bind(("127.0.0.1", 0))
+        return sock.getsockname()[1]
+
+
+# CalDAV calendars: one whose server is not there (a free port on 127.0.0.1), one on iCloud, and
+# one on a local Radicale holding a case calendar, an item a UID.
+dav_case, dav_window = "midnight-overrides-ex", ("2026-04-13", "2026-04-20")
+items = {}
+for block in re.findall(r"BEGIN:VEVENT\r\n.*?END:VEVENT\r\n", calendars[dav_case], re.S):
+    items.setdefault(re.search(r"^UID:(.*?)\r$", block, re.M).group(1), []).append(block)
+store = f"{home}/radicale/collection-root/u/cal"
+os.makedirs(store)
+open(f"{store}/.Radicale.props", "w").write('{"tag": "VCALENDAR"}')
+for uid, blocks in items.items():
+    open(f"{store}/{uid}.ics", "w").write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\n" +
+                                          "".join(blocks) + "END:VCALENDAR\r\n")
+server_port = free_port()
+server = subprocess.Popen(["radicale", "--server-hosts", f"127.0.0.1:{server_port}",
+                           "--auth-type", "none", "--rights-type", "authenticated",
+                           "--storage-filesystem-folder", f"{home}/radicale"],
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+atexit.register(server.kill)  # also when a check above raises
+for uid, host, port in [("dav", "127.0.0.1", free_port()), ("apple", "caldav.icloud.com", 443),
+                        ("radicale", "127.0.0.1", server_port)]:
     source(uid, uid, "caldav", "#aabbcc", parent="",
-           extra=f"\n[Authentication]\nHost={host.split(':')[0]}\nPort={port}\nUser=u\n\n"
-                 f"[WebDAV Backend]\nResourcePath=/u/cal/\n")
-    with open(f"{config}/evolution/sources/{uid}.source", "a") as f:
-        f.write(f"\n[Security]\nMethod=none\n")
+           extra=f"\n[Authentication]\nHost={host}\nPort={port}\nUser=u\n\n"
+                 f"[WebDAV Backend]\nResourcePath=/u/cal/\n\n[Security]\nMethod=none\n")
 compared, busiest = 0, (0, "", "")
 file_ids = ",".join(calendars)
 eds_ids = ",".join("/eds/" + uid for uid in calendars)
@@ -108,6 +129,26 @@ with_dav = run("events", busiest[1], busiest[2], "/eds/dav," + file_ids)
 if with_dav != alone or '"start"' not in alone[1]:
     failures.append(f"dead CalDAV server: {with_dav} against {alone}")
 files_only = [c for c in listing.values() if not c["id"].startswith("/")]
+
+# The Radicale calendar answers as the file store reads the same calendar once EDS has it cached
+# (its first runs answer from an empty cache while the backend refreshes); after the server
+# stops, a run asking for it ends within its bound, with the other calendar's events.
+if listing.get("/eds/radicale", {}).get("kind") != "caldav":
+    failures.append(f"radicale is not caldav: {out}")
+want = records(run("events", *dav_window, dav_case)[1], dav_case)
+for _ in range(40):
+    got = records(run("events", *dav_window, "/eds/radicale")[1], "/eds/radicale")
+    if got == want:
+        break
+    time.sleep(0.5)
+if got != want or not want:
+    failures.append(f"Radicale calendar: {got} against {want}")
+server.terminate()
+server.wait()
+other = next(c for c in calendars if c != dav_case)
+alone = run("events", busiest[1], busiest[2], other)
+if run("events", busiest[1], busiest[2], f"/eds/radicale,{other}") != alone:
+    failures.append("a stopped Radicale's calendar beside a file-store one")
 
 # No registry to be had: the file store alone, as without EDS.
 for name, env in [("dead bus", dict(os.environ, DBUS_SESSION_BUS_ADDRESS=f"unix:path={home}/none")),
