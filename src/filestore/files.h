@@ -63,4 +63,19 @@ class LineReader {
 // little.
 std::optional<std::string> firstLine(const std::filesystem::path& path);
 
+// libical (and, in the desktop store, GLib) write warnings straight to standard error, which
+// carries nothing but usage lines: while one lives, descriptor 2 points at /dev/null. No other
+// output is written meanwhile, so nothing else is lost.
+class QuietStandardError {
+ public:
+  QuietStandardError();
+  ~QuietStandardError();
+  QuietStandardError(const QuietStandardError&) = delete;
+  QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+ private:
+  int saved_ = -1;
+  bool wasClosed_ = false;
+};
+
 }  // namespace velkor

@@ -2,7 +2,10 @@
 // Pieces shared by the store_files*.cc files; nothing outside src/store/ includes this.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/store.h"
@@ -24,6 +27,15 @@ struct FileCalendar {
 
 // Every calendar of the store, in store order.
 std::vector<FileCalendar> listFileCalendars(const std::filesystem::path& root);
+
+// The store answers at most this many events per query; the window is at most four years long.
+constexpr std::size_t kMaxStoreEvents = 500000;
+constexpr auto kLongestStoreWindow = std::chrono::days(1461);
+
+// A file or directory name as a piece of a calendar id: '%', ',' and bytes outside valid UTF-8
+// as %XX, so that ids are valid text, never contain the separator of the `events` list and stay
+// unique.
+std::string identifierPart(std::string_view name);
 
 // How the search reads files: `kFast` settles files it can by a scan without a full parse; `kFull`
 // parses everything. Both must give the same events.

@@ -88,8 +88,6 @@ bool isAccount(const fs::path& dir) {
   return subdirectory;
 }
 
-// A path component as identifier text: '%', ',' and bytes outside valid UTF-8 as %XX, so that
-// identifiers are valid text, never contain the separator of the `events` list and stay unique.
 void appendIdentifierPart(std::string& out, std::string_view name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const auto escape = [&](uint8_t b) {
@@ -161,6 +159,12 @@ std::optional<fs::path> homeDirectory() {
 }
 
 }  // namespace
+
+std::string identifierPart(std::string_view name) {
+  std::string out;
+  appendIdentifierPart(out, name);
+  return out;
+}
 
 fs::path fileStoreRoot() {
   const char* xdg = std::getenv("XDG_DATA_HOME");

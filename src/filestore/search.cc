@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "filestore/files.h"
 #include "filestore/filestore.h"
 #include "filestore/ics_events.h"
 #include "filestore/scan.h"
@@ -23,53 +24,12 @@
 namespace velkor {
 namespace {
 
-// The store answers at most this many events per query; the window is at most four years long.
-constexpr std::size_t kMaxEvents = 500000;
-constexpr auto kLongestWindow = std::chrono::days(1461);
 // Files in a calendar directory up to this size are read whole: most hold one event.
 constexpr off_t kStreamFrom = off_t{1} << 20;
 
 struct FileJob {
   std::uint32_t calendar;  // index into the selected calendars
   std::string path;
-};
-
-struct DirCloser {
-  void operator()(DIR* d) const { ::closedir(d); }
-};
-
-// libical writes a few warnings of its parser and zone code straight to standard error, which
-// carries nothing but usage lines: while the files are read, descriptor 2 points at /dev/null. No
-// other output is written meanwhile, so nothing else is lost.
-class QuietStandardError {
- public:
-  QuietStandardError() {
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null < 0) return;
-    saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-    wasClosed_ = saved_ < 0 && errno == EBADF;
-    if ((saved_ >= 0 || wasClosed_) && ::dup2(null, STDERR_FILENO) < 0) {
-      if (saved_ >= 0) ::close(saved_);
-      saved_ = -1;
-      wasClosed_ = false;
-    }
-    ::close(null);
-  }
-  ~QuietStandardError() {
-    std::fflush(stderr);
-    if (saved_ >= 0) {
-      ::dup2(saved_, STDERR_FILENO);
-      ::close(saved_);
-    } else if (wasClosed_) {
-      ::close(STDERR_FILENO);
-    }
-  }
-  QuietStandardError(const QuietStandardError&) = delete;
-  QuietStandardError& operator=(const QuietStandardError&) = delete;
-
- private:
-  int saved_ = -1;
-  bool wasClosed_ = false;
 };
 
 bool hasIcsSuffix(std::string_view name) {
@@ -79,7 +39,7 @@ bool hasIcsSuffix(std::string_view name) {
 // The *.ics entries of a calendar directory by the bytes of their names, hidden ones left out.
 void listCalendarFiles(std::uint32_t calendar, const std::filesystem::path& dir,
                        std::vector<FileJob>& jobs) {
-  const std::unique_ptr<DIR, DirCloser> d(::opendir(dir.c_str()));
+  const DirHandle d(::opendir(dir.c_str()));
   if (!d) return;
   std::vector<std::string> names;
   while (const dirent* entry = ::readdir(d.get())) {
@@ -147,7 +107,7 @@ void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<F
 EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
                               Instant end, SearchMode mode, std::size_t batchBytes) {
   if (!(start < end)) return {};
-  if (end - start > kLongestWindow) end = start + kLongestWindow;
+  if (end - start > kLongestStoreWindow) end = start + kLongestStoreWindow;
   std::vector<FileJob> jobs;
   for (std::uint32_t c = 0; c < calendars.size(); ++c) {
     if (calendars[c].singleFile) {
@@ -162,7 +122,7 @@ EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instan
   query.start = start;
   query.end = end;
   query.expandNearWindow = mode == SearchMode::kFast;
-  query.maxEvents = kMaxEvents;
+  query.maxEvents = kMaxStoreEvents;
   query.batchBytes = batchBytes;
 
   // Two halves in store order, the second on its own thread; concatenated they are the sequential
@@ -182,7 +142,7 @@ EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instan
   }
   searchFiles(calendars, jobs, 0, mine, query, mode, first);
   if (helper.joinable()) helper.join();
-  first.append(std::move(second), kMaxEvents);
+  first.append(std::move(second), kMaxStoreEvents);
   return first;
 }
 

@@ -1,8 +1,9 @@
-// The platform table of the Linux build: the file store behind the store interface.
+// The file store behind the store interface.
 #include <thread>
 #include <unordered_map>
 
 #include "filestore/filestore.h"
+#include "store/linux_stores.h"
 
 namespace velkor {
 namespace {
@@ -64,15 +65,8 @@ class FileStore final : public Store {
 
 }  // namespace
 
-Platform systemPlatform() {
-  Platform p;
-  p.authorizationStatus = [] { return fileStoreAuthorization(fileStoreRoot()); };
-  p.isMacOS14OrLater = [] { return false; };
-  p.openStore = []() -> std::unique_ptr<Store> {
-    return std::make_unique<FileStore>(fileStoreRoot());
-  };
-  p.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
-  return p;
+std::unique_ptr<Store> openFileStore(std::filesystem::path root) {
+  return std::make_unique<FileStore>(std::move(root));
 }
 
 }  // namespace velkor

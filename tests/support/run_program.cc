@@ -41,6 +41,8 @@ RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& e
     vars[entry.substr(0, entry.find('='))] =
         entry.substr(std::min(entry.find('='), entry.size() - 1) + 1);
   }
+  // The file-store runs stay clear of a desktop session's calendar store.
+  vars.erase("DBUS_SESSION_BUS_ADDRESS");
   for (const auto& [name, value] : env) vars[name] = value;
   for (const auto& [name, value] : vars) envp.push_back(name + "=" + value);
   std::vector<char*> argvPtrs = pointers(argv), envPtrs = pointers(envp);

@@ -1,0 +1,72 @@
+// GNOME's calendar store (Evolution Data Server) behind the store interface. Access is the file
+// store's business; this store only lists and searches.
+#include <unordered_map>
+
+#include "eds/eds_calendars.h"
+#include "filestore/files.h"
+#include "store/linux_stores.h"
+
+namespace velkor {
+namespace {
+
+// The registry may have to be started on the bus, and each calendar's backend in its factory;
+// neither is waited for longer.
+constexpr auto kRegistryWait = std::chrono::seconds(4);
+constexpr auto kCalendarsWait = std::chrono::seconds(4);
+
+class EdsStore final : public Store {
+ public:
+  explicit EdsStore(std::unique_ptr<EdsSession> session) : session_(std::move(session)) {}
+
+  void requestFullAccessToEvents(AccessCompletion completion) override {
+    completion(true, std::nullopt);
+  }
+  void requestAccessToEvents(AccessCompletion completion) override {
+    completion(true, std::nullopt);
+  }
+
+  std::vector<Calendar> calendars() override {
+    const QuietStandardError quiet;
+    listed_ = listEdsCalendars(session_->registry());
+    std::vector<Calendar> out;
+    out.reserve(listed_.size());
+    for (const EdsCalendar& c : listed_) out.push_back(c.calendar);
+    return out;
+  }
+
+  void refreshSourcesIfNecessary() override {}
+
+  EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
+    std::unordered_map<std::string, const EdsCalendar*> byId;
+    for (const EdsCalendar& c : listed_) byId.emplace(c.calendar.id, &c);
+    std::vector<const EdsCalendar*> selected;
+    std::vector<std::uint32_t> asked;  // the index in `calendars` of each selected one
+    for (std::uint32_t i = 0; i < calendars.size(); ++i) {
+      if (auto it = byId.find(calendars[i].id); it != byId.end()) {
+        selected.push_back(it->second);
+        asked.push_back(i);
+      }
+    }
+    const QuietStandardError quiet;
+    EventList found = searchEdsCalendars(*session_, selected, start, end,
+                                         std::chrono::steady_clock::now() + kCalendarsWait);
+    found.renumberCalendars(asked);
+    return found;
+  }
+
+ private:
+  std::unique_ptr<EdsSession> session_;
+  std::vector<EdsCalendar> listed_;
+};
+
+}  // namespace
+
+std::unique_ptr<Store> openDesktopStore() {
+  const QuietStandardError quiet;
+  std::unique_ptr<EdsSession> session =
+      EdsSession::open(std::chrono::steady_clock::now() + kRegistryWait);
+  if (!session) return nullptr;
+  return std::make_unique<EdsStore>(std::move(session));
+}
+
+}  // namespace velkor
