@@ -6,6 +6,7 @@
 
 #include <array>
 #include <ctime>
+#include <limits>
 #include <map>
 #include <set>
 #include <string_view>
@@ -225,12 +226,12 @@ EventList searchEdsCalendars(EdsSession& session, const std::vector<const EdsCal
   IcsQuery ics;
   ics.start = start;
   ics.end = end;
-  ics.maxEvents = kMaxStoreEvents;
+  // Every calendar is read: a later one may hold earlier events. The list keeps to its cap.
+  ics.maxEvents = std::numeric_limits<std::size_t>::max();
   EventList out;
   for (const auto& a : asks) {
     if (!a->finished) continue;
     for (const std::string& text : calendarTexts(*a, ics.batchBytes)) {
-      if (out.size() >= ics.maxEvents) return out;
       appendIcsEvents(text, a->index, ics, zones, out);
     }
   }

@@ -28,8 +28,7 @@ struct FileCalendar {
 // Every calendar of the store, in store order.
 std::vector<FileCalendar> listFileCalendars(const std::filesystem::path& root);
 
-// The store answers at most this many events per query; the window is at most four years long.
-constexpr std::size_t kMaxStoreEvents = 500000;
+// The window is at most four years long.
 constexpr auto kLongestStoreWindow = std::chrono::days(1461);
 
 // A file or directory name as a piece of a calendar id: '%', ',' and bytes outside valid UTF-8
@@ -46,7 +45,7 @@ enum class SearchMode { kFast, kFull };
 constexpr std::size_t kDefaultBatchBytes = std::size_t{32} << 10;
 
 // The events of `calendars` overlapping [start, end), in store order; an event's calendar is its
-// index in `calendars`.
+// index in `calendars`. The list is not cut to its cap: whoever joins answers cuts once.
 EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
                               Instant end, SearchMode mode = SearchMode::kFast,
                               std::size_t batchBytes = kDefaultBatchBytes);

@@ -121,7 +121,7 @@ void appendUnits(const IcsLayout& layout, const std::vector<UnitBlocks>& units,
   }
   appendBatches(layout, all.first(half), text, calendar, query, zones, out);
   if (helper.joinable()) helper.join();
-  out.append(std::move(second), query.maxEvents);
+  out.append(std::move(second));
 }
 
 void appendIcsEvents(const std::string& text, std::uint32_t calendar, const IcsQuery& query,

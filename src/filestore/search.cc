@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -84,7 +85,7 @@ void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<F
   std::string text;
   const std::int64_t firstDay = dayOfInstant(query.start);
   const std::int64_t lastDay = dayOfInstant(query.end - std::chrono::milliseconds(1));
-  for (std::size_t i = from; i < to && out.size() < query.maxEvents; ++i) {
+  for (std::size_t i = from; i < to; ++i) {
     off_t size = 0;
     const Fd f = openRegularFile(jobs[i].path, size);
     if (!f) continue;
@@ -122,7 +123,8 @@ EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instan
   query.start = start;
   query.end = end;
   query.expandNearWindow = mode == SearchMode::kFast;
-  query.maxEvents = kMaxStoreEvents;
+  // Every file is read: a later one may hold earlier events. The lists keep to their cap.
+  query.maxEvents = std::numeric_limits<std::size_t>::max();
   query.batchBytes = batchBytes;
 
   // Two halves in store order, the second on its own thread; concatenated they are the sequential
@@ -142,7 +144,7 @@ EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instan
   }
   searchFiles(calendars, jobs, 0, mine, query, mode, first);
   if (helper.joinable()) helper.join();
-  first.append(std::move(second), kMaxStoreEvents);
+  first.append(std::move(second));
   return first;
 }
 

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "store/local_minute.h"
+#include "store/text_order.h"
+
 namespace velkor {
 
 std::uint32_t TextPool::intern(std::string_view text) {
@@ -33,31 +36,122 @@ void TextPool::grow() {
   slots_ = std::move(slots);
 }
 
+namespace {
+
+// Positions are 32 bits wide, and a list holds up to twice its cap.
+constexpr std::size_t kLargestCap = std::size_t{1} << 30;
+
+}  // namespace
+
+EventList::EventList(std::size_t cap) : cap_(std::clamp<std::size_t>(cap, 1, kLargestCap)) {}
+
+bool EventList::beforeCut(Instant start, std::string_view title) const {
+  if (!cut_) return true;
+  const std::uint64_t minute = localMinute(start);
+  if (minute != cut_->minute) return minute < cut_->minute;
+  // At the cut's own place an event comes after the one that stands there: it was added later.
+  return textKey(title) < cut_->title;
+}
+
+void EventList::push(const Entry& e) {
+  entries_.push_back(e);
+  if (entries_.size() >= 2 * cap_) cut();
+}
+
 void EventList::add(std::uint32_t calendar, std::optional<std::string_view> title, Instant start,
                     Instant end, bool allDay, std::optional<std::string_view> location) {
   // The answer shows no difference between a missing title and an empty one, nor between a
   // missing location and an empty one.
-  const std::uint32_t titleText = texts_.intern(title.value_or(std::string_view()));
+  const std::string_view titleValue = title.value_or(std::string_view());
+  if (!beforeCut(start, titleValue)) return;
+  const std::uint32_t titleText = texts_.intern(titleValue);
   const std::uint32_t locationText =
       location && !location->empty() ? texts_.intern(*location) : kNoText;
-  entries_.push_back(Entry{start, end, calendar, titleText, locationText, allDay});
+  push(Entry{start, end, calendar, titleText, locationText, allDay});
 }
 
-void EventList::append(EventList&& other, std::size_t limit) {
+void EventList::append(EventList&& other) {
   std::vector<std::uint32_t> mine(other.texts_.size(), kNoText);
   auto moved = [&](std::uint32_t text) {
     if (text == kNoText) return kNoText;
     if (mine[text] == kNoText) mine[text] = texts_.intern(other.texts_[text]);
     return mine[text];
   };
-  while (!other.entries_.empty() && entries_.size() < limit) {
+  while (!other.entries_.empty()) {
     Entry e = other.entries_.front();
     other.entries_.pop_front();
+    if (!beforeCut(e.start, other.texts_[e.title])) continue;
     e.title = moved(e.title);
     e.location = moved(e.location);
-    entries_.push_back(e);
+    push(e);
   }
-  other = EventList();
+  other = EventList(other.cap_);
+}
+
+std::vector<std::uint32_t> EventList::titleRanks() const {
+  std::vector<std::uint32_t> rank(texts_.size(), 0);
+  std::vector<bool> used(texts_.size(), false);
+  for (const Entry& e : entries_) used[e.title] = true;
+  std::vector<std::pair<std::string, std::uint32_t>> keys;
+  for (std::uint32_t t = 0; t < used.size(); ++t) {
+    if (used[t]) keys.emplace_back(textKey(texts_[t]), t);
+  }
+  std::sort(keys.begin(), keys.end());
+  std::uint32_t next = 0;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (i > 0 && keys[i].first != keys[i - 1].first) ++next;
+    rank[keys[i].second] = next;
+  }
+  return rank;
+}
+
+void EventList::cut() {
+  if (entries_.size() <= cap_) return;
+  struct Place {
+    std::uint64_t minute;
+    std::uint32_t title;  // rank
+    std::uint32_t position;
+    bool operator<(const Place& o) const {
+      if (minute != o.minute) return minute < o.minute;
+      if (title != o.title) return title < o.title;
+      return position < o.position;
+    }
+  };
+  std::vector<bool> keep(entries_.size(), false);
+  std::uint32_t last = 0;  // the position of the last event kept in the answer's order
+  {
+    const std::vector<std::uint32_t> rank = titleRanks();
+    std::vector<Place> order;
+    order.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      order.push_back(Place{localMinute(entries_[i].start), rank[entries_[i].title],
+                            static_cast<std::uint32_t>(i)});
+    }
+    const auto boundary = order.begin() + static_cast<std::ptrdiff_t>(cap_ - 1);
+    std::nth_element(order.begin(), boundary, order.end());
+    last = boundary->position;
+    cut_ = Cut{boundary->minute, textKey(texts_[entries_[last].title])};
+    for (auto it = order.begin(); it <= boundary; ++it) keep[it->position] = true;
+  }
+  // The kept entries move to the front in their order, with a pool of only their texts: what was
+  // cut leaves no trace in memory.
+  TextPool texts;
+  std::vector<std::uint32_t> mine(texts_.size(), kNoText);
+  auto moved = [&](std::uint32_t text) {
+    if (text == kNoText) return kNoText;
+    if (mine[text] == kNoText) mine[text] = texts.intern(texts_[text]);
+    return mine[text];
+  };
+  std::size_t to = 0;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (!keep[i]) continue;
+    Entry e = entries_[i];
+    e.title = moved(e.title);
+    e.location = moved(e.location);
+    entries_[to++] = e;
+  }
+  entries_.resize(to);
+  texts_ = std::move(texts);
 }
 
 void EventList::renumberCalendars(const std::vector<std::uint32_t>& to) {

@@ -227,6 +227,8 @@ class EventKitStore final : public Store {
             addEvent(event, asked, values);
           }
         }
+        // The cap keeps the earliest events in the answer's order, not the first series found.
+        values.cut();
         return values;
       }
     });

@@ -45,7 +45,7 @@ class LinuxStore final : public Store {
     for (const std::unique_ptr<Store>& s : stores_) s->refreshSourcesIfNecessary();
   }
 
-  // Each calendar asks its own store; the answers follow in store order, within the store's cap.
+  // Each calendar asks its own store; the answers follow in store order, cut once to the cap.
   EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
     if (!(start < end)) return {};
     end = std::min(end, start + std::chrono::milliseconds(kLongestStoreWindow));
@@ -58,12 +58,13 @@ class LinuxStore final : public Store {
       }
     }
     EventList out;
-    for (std::size_t s = 0; s < stores_.size() && out.size() < kMaxStoreEvents; ++s) {
+    for (std::size_t s = 0; s < stores_.size(); ++s) {
       if (bystore[s].empty()) continue;
       EventList found = stores_[s]->events(start, end, bystore[s]);
       found.renumberCalendars(asked[s]);
-      out.append(std::move(found), kMaxStoreEvents);
+      out.append(std::move(found));
     }
+    out.cut();
     return out;
   }
 
