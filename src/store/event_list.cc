@@ -53,9 +53,11 @@ bool EventList::beforeCut(Instant start, std::string_view title) const {
   return textKey(title) < cut_->title;
 }
 
-void EventList::push(const Entry& e) {
+bool EventList::push(const Entry& e) {
   entries_.push_back(e);
-  if (entries_.size() >= 2 * cap_) cut();
+  if (entries_.size() < 2 * cap_) return false;
+  cut();
+  return true;
 }
 
 void EventList::add(std::uint32_t calendar, std::optional<std::string_view> title, Instant start,
@@ -83,7 +85,8 @@ void EventList::append(EventList&& other) {
     if (!beforeCut(e.start, other.texts_[e.title])) continue;
     e.title = moved(e.title);
     e.location = moved(e.location);
-    push(e);
+    // A cut makes a new pool of texts.
+    if (push(e)) std::fill(mine.begin(), mine.end(), kNoText);
   }
   other = EventList(other.cap_);
 }

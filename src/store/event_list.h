@@ -86,7 +86,8 @@ class EventList {
   std::vector<std::uint32_t> titleRanks() const;
 
  private:
-  void push(const Entry& e);
+  // Adds `e`; true when the list was cut for it.
+  bool push(const Entry& e);
   bool beforeCut(Instant start, std::string_view title) const;
 
   std::size_t cap_;
