@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -51,9 +52,19 @@ bool icsName(std::string_view name) {
   return name.size() > kSuffix.size() && name.substr(name.size() - kSuffix.size()) == kSuffix;
 }
 
+// A directory as the file system knows it, whatever names lead to it.
+using DirectoryId = std::pair<dev_t, ino_t>;
+
+std::optional<DirectoryId> directoryId(const fs::path& dir) {
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return DirectoryId{st.st_dev, st.st_ino};
+}
+
 struct Entry {
   std::string name;
   Kind kind;
+  DirectoryId id{};  // of a directory
 };
 
 // The visible directories and regular files of `dir`, ordered by the bytes of their names.
@@ -63,8 +74,15 @@ std::vector<Entry> entriesOf(const fs::path& dir) {
   if (!handle) return out;
   while (const dirent* entry = ::readdir(handle.get())) {
     if (hidden(entry->d_name)) continue;
-    const Kind kind = kindOf(dir, *entry);
-    if (kind != Kind::kOther) out.push_back({entry->d_name, kind});
+    Kind kind = kindOf(dir, *entry);
+    DirectoryId id{};
+    if (kind == Kind::kDirectory) {
+      // Links may lead to a directory met before: it is told by its device and inode.
+      const std::optional<DirectoryId> found = directoryId(dir / entry->d_name);
+      if (found) id = *found;
+      if (!found) kind = Kind::kOther;  // gone meanwhile
+    }
+    if (kind != Kind::kOther) out.push_back({entry->d_name, kind, id});
   }
   // std::string compares as unsigned bytes, which is the order wanted here.
   std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
@@ -189,12 +207,18 @@ long fileStoreAuthorization(const fs::path& root) {
 std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
   std::vector<FileCalendar> out;
   if (root.empty()) return out;
+  // A directory reached again through a link is not entered again: the name that comes first
+  // in the walk (each directory's entries in byte order) stands, so no event is read twice and
+  // a link back up ends.
+  std::set<DirectoryId> seen;
+  if (const std::optional<DirectoryId> id = directoryId(root)) seen.insert(*id);
   for (const Entry& top : entriesOf(root)) {
     const fs::path path = root / top.name;
     if (top.kind == Kind::kRegular) {
       if (icsName(top.name)) out.push_back(fileCalendar(path, top.name));
       continue;
     }
+    if (!seen.insert(top.id).second) continue;
     if (!isAccount(path)) {
       out.push_back(directoryCalendar(path, {}, top.name, std::nullopt));
       continue;
@@ -203,7 +227,7 @@ std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
     // directories are calendars.
     const Source source{displayName(path).value_or(top.name), 0};
     for (const Entry& inner : entriesOf(path)) {
-      if (inner.kind == Kind::kDirectory) {
+      if (inner.kind == Kind::kDirectory && seen.insert(inner.id).second) {
         out.push_back(directoryCalendar(path / inner.name, top.name, inner.name, source));
       }
     }
