@@ -41,12 +41,18 @@ namespace {
 // Positions are 32 bits wide, and a list holds up to twice its cap.
 constexpr std::size_t kLargestCap = std::size_t{1} << 30;
 
+// Every UTC offset of a zone (a POSIX TZ included) lies within 25 hours of UTC: two instants
+// further apart than this have their local minutes in the same order.
+constexpr auto kOffsetSpread = std::chrono::days(3);
+
 }  // namespace
 
 EventList::EventList(std::size_t cap) : cap_(std::clamp<std::size_t>(cap, 1, kLargestCap)) {}
 
 bool EventList::beforeCut(Instant start, std::string_view title) const {
   if (!cut_) return true;
+  if (start < cut_->start - kOffsetSpread) return true;
+  if (start > cut_->start + kOffsetSpread) return false;
   const std::uint64_t minute = localMinute(start);
   if (minute != cut_->minute) return minute < cut_->minute;
   // At the cut's own place an event comes after the one that stands there: it was added later.
@@ -92,9 +98,13 @@ void EventList::append(EventList&& other) {
 }
 
 std::vector<std::uint32_t> EventList::titleRanks() const {
-  std::vector<std::uint32_t> rank(texts_.size(), 0);
   std::vector<bool> used(texts_.size(), false);
   for (const Entry& e : entries_) used[e.title] = true;
+  return ranks(used);
+}
+
+std::vector<std::uint32_t> EventList::ranks(const std::vector<bool>& used) const {
+  std::vector<std::uint32_t> rank(texts_.size(), 0);
   std::vector<std::pair<std::string, std::uint32_t>> keys;
   for (std::uint32_t t = 0; t < used.size(); ++t) {
     if (used[t]) keys.emplace_back(textKey(texts_[t]), t);
@@ -110,6 +120,32 @@ std::vector<std::uint32_t> EventList::titleRanks() const {
 
 void EventList::cut() {
   if (entries_.size() <= cap_) return;
+  std::vector<bool> keep(entries_.size(), false);
+  std::size_t kept = 0;
+  std::vector<std::uint32_t> near;  // the positions of events that may fall on either side
+  {
+    // Local minutes follow instants except within kOffsetSpread, and a local minute costs a
+    // zone lookup: only the events near the cap-th start by instant need one.
+    std::vector<Instant> starts;
+    starts.reserve(entries_.size());
+    for (const Entry& e : entries_) starts.push_back(e.start);
+    const auto nth = starts.begin() + static_cast<std::ptrdiff_t>(cap_ - 1);
+    std::nth_element(starts.begin(), nth, starts.end());
+    const Instant middle = *nth;
+    starts = {};
+    // Fewer than `cap` events start before `middle`, so every event more than the spread before
+    // it is kept; at least `cap` start at or before it, so every event more than the spread
+    // after it is not.
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+      const Instant start = entries_[i].start;
+      if (start < middle - kOffsetSpread) {
+        keep[i] = true;
+        ++kept;
+      } else if (start <= middle + kOffsetSpread) {
+        near.push_back(static_cast<std::uint32_t>(i));
+      }
+    }
+  }
   struct Place {
     std::uint64_t minute;
     std::uint32_t title;  // rank
@@ -120,22 +156,22 @@ void EventList::cut() {
       return position < o.position;
     }
   };
-  std::vector<bool> keep(entries_.size(), false);
-  std::uint32_t last = 0;  // the position of the last event kept in the answer's order
-  {
-    const std::vector<std::uint32_t> rank = titleRanks();
-    std::vector<Place> order;
-    order.reserve(entries_.size());
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      order.push_back(Place{localMinute(entries_[i].start), rank[entries_[i].title],
-                            static_cast<std::uint32_t>(i)});
-    }
-    const auto boundary = order.begin() + static_cast<std::ptrdiff_t>(cap_ - 1);
-    std::nth_element(order.begin(), boundary, order.end());
-    last = boundary->position;
-    cut_ = Cut{boundary->minute, textKey(texts_[entries_[last].title])};
-    for (auto it = order.begin(); it <= boundary; ++it) keep[it->position] = true;
+  std::vector<bool> used(texts_.size(), false);
+  for (std::uint32_t i : near) used[entries_[i].title] = true;
+  const std::vector<std::uint32_t> rank = ranks(used);
+  std::vector<Place> order;
+  order.reserve(near.size());
+  for (std::uint32_t i : near) {
+    order.push_back(Place{localMinute(entries_[i].start), rank[entries_[i].title], i});
   }
+  near = {};
+  const auto boundary = order.begin() + static_cast<std::ptrdiff_t>(cap_ - kept - 1);
+  std::nth_element(order.begin(), boundary, order.end());
+  const Entry& last = entries_[boundary->position];
+  cut_ = Cut{last.start, boundary->minute, textKey(texts_[last.title])};
+  for (auto it = order.begin(); it <= boundary; ++it) keep[it->position] = true;
+  order = {};
+
   // The kept entries move to the front in their order, with a pool of only their texts: what was
   // cut leaves no trace in memory.
   TextPool texts;

@@ -89,10 +89,13 @@ class EventList {
   // Adds `e`; true when the list was cut for it.
   bool push(const Entry& e);
   bool beforeCut(Instant start, std::string_view title) const;
+  // The rank in text order of every text marked `used`.
+  std::vector<std::uint32_t> ranks(const std::vector<bool>& used) const;
 
   std::size_t cap_;
   // Where the last cut fell: nothing that comes at or after it in the answer's order is kept.
   struct Cut {
+    Instant start;
     std::uint64_t minute;
     std::string title;  // its text-order key
   };

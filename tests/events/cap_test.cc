@@ -48,7 +48,11 @@ std::vector<Found> generated(std::mt19937& random, std::size_t n) {
   const Instant base = Instant(std::chrono::seconds(1730610000));  // 2024-11-03T05:00Z
   std::vector<Found> out;
   for (std::uint32_t i = 0; i < n; ++i) {
-    const Instant start = base + std::chrono::seconds(random() % 3 * 3600 + random() % 4 * 20);
+    // Half of them crowd into those hours, the others spread over six weeks around them.
+    const auto day =
+        std::chrono::days(random() % 2 == 0 ? 0 : static_cast<int>(random() % 41) - 20);
+    const Instant start =
+        base + day + std::chrono::seconds(random() % 3 * 3600 + random() % 4 * 20);
     out.push_back(Found{i, titles[random() % std::size(titles)], start,
                         start + std::chrono::minutes(random() % 90), random() % 5 == 0,
                         random() % 3 == 0 ? "room " + std::to_string(random() % 4) : ""});
