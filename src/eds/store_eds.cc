@@ -4,7 +4,7 @@
 
 #include "eds/eds_calendars.h"
 #include "filestore/files.h"
-#include "store/linux_stores.h"
+#include "platform/linux_stores.h"
 
 namespace velkor {
 namespace {

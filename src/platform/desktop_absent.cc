@@ -1,5 +1,5 @@
 // A Linux build without Evolution Data Server: the file store answers alone.
-#include "store/linux_stores.h"
+#include "platform/linux_stores.h"
 
 namespace velkor {
 
