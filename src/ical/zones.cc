@@ -18,9 +18,7 @@ namespace {
 
 // Seconds since 1970 of a wall time read as UTC.
 Seconds naiveSeconds(const icaltimetype& t) {
-  return daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) *
-             kDay +
-         t.hour * 3600 + t.minute * 60 + t.second;
+  return dayNumber(t) * kDay + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
 // The first change a VTIMEZONE describes: its earliest observance's DTSTART, a wall time on the
