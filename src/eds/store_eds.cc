@@ -3,8 +3,8 @@
 #include <unordered_map>
 
 #include "base/descriptors.h"
+#include "eds/desktop_store.h"
 #include "eds/eds_calendars.h"
-#include "platform/linux_stores.h"
 #include "store/selection.h"
 
 namespace velkor {

@@ -1,5 +1,5 @@
 // A Linux build without Evolution Data Server: the file store answers alone.
-#include "platform/linux_stores.h"
+#include "eds/desktop_store.h"
 
 namespace velkor {
 

@@ -4,8 +4,9 @@
 #include <thread>
 #include <unordered_map>
 
+#include "eds/desktop_store.h"
+#include "filestore/file_store.h"
 #include "filestore/filestore.h"
-#include "platform/linux_stores.h"
 
 namespace velkor {
 namespace {
