@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "store/instant.h"
 #include "store/local_minute.h"
-#include "store/store.h"
 
 namespace velkor {
 
@@ -19,7 +19,8 @@ std::optional<Instant> localDay(std::string_view text);
 // The local wall-clock reading of `instant`, to the minute (seconds dropped toward the past).
 std::string localStamp(Instant instant);
 
-// Appends the stamp text of a local minute: localStamp(t) is the text of localMinute(t).
-void appendStamp(std::string& out, std::uint64_t minute);
+// The stamp text of a local minute into `out` (its buffer reused across a long answer):
+// localStamp(t) is the text of localMinute(t).
+void localStamp(std::uint64_t minute, std::string& out);
 
 }  // namespace velkor

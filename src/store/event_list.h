@@ -12,10 +12,9 @@
 #include <string_view>
 #include <vector>
 
-namespace velkor {
+#include "store/instant.h"
 
-// An absolute point in time: milliseconds since 1970-01-01T00:00:00Z.
-using Instant = std::chrono::sys_time<std::chrono::milliseconds>;
+namespace velkor {
 
 // Distinct texts, each stored once and named by its index.
 class TextPool {
@@ -36,7 +35,7 @@ class TextPool {
 };
 
 // A store answers at most this many events.
-constexpr std::size_t kMaxStoreEvents = 500000;
+inline constexpr std::size_t kMaxStoreEvents = 500000;
 
 // A list keeps its answer to the `cap` events that come first in the answer's order: by the
 // local minute of the start (see localMinute), then by title in text order, then by the order

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "store/event_list.h"
+#include "store/instant.h"
 
 namespace velkor {
 
