@@ -153,21 +153,6 @@ TEST(HostileStore, EndlessRulesOverTheLongestWindow) {
   }
 }
 
-// Six endless every-minute rules in a calendar listed after the good ones, each giving its cap of
-// 100,000 occurrences in thirteen weeks: the answer stops at 500,000 events, the first ones the
-// store gives (the good calendars' 16 among them).
-TEST(HostileStore, AnswersStopAtTheCap) {
-  TempDir home;
-  writeGood(home);
-  for (char n = '1'; n <= '6'; ++n) {
-    home.write(std::string("calendars/zz/m") + n + ".ics",
-               ics(event("m", "DTSTART:20260302T000000Z\r\nRRULE:FREQ=MINUTELY\r\n", "many")));
-  }
-  const int n = run(home, "600,000 occurrences", "many", {60, 1024},
-                    {"events", "2026-03-02", "2026-06-01", "good,solo.ics,zz"});
-  EXPECT_EQ(n, 500000 - 16);
-}
-
 // A file of more than 4 MB is read in two halves and parsed in batches of whole units: every event
 // with its overrides, however far apart they stand. Each of 3,000 events is moved by an override
 // written after all the events, half of them out of the window, half to another day in it.
