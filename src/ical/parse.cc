@@ -28,7 +28,8 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, F
            p != nullptr && zones.calendarZone.empty();
            p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
         const char* name = icalproperty_get_x_name(p);
-        const char* value = icalproperty_get_x(p);
+        // With VALUE=TEXT libical keeps a TEXT value, which icalproperty_get_x does not give.
+        const char* value = icalproperty_get_value_as_string(p);
         if (name != nullptr && value != nullptr && equalsUpper(name, "X-WR-TIMEZONE")) {
           zones.calendarZone = value;
         }
@@ -41,6 +42,45 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, F
     default:
       return;
   }
+}
+
+// Properties of the calendar itself are read from its lines before the first VEVENT, as its name
+// is: libical turns a lower-case `x-wr-timezone` line into an error and keeps no value of it.
+std::string headerZoneOf(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  int depth = 0;
+  std::string zone;
+  const auto settle = [&](std::string_view line) {  // false once the header has been read
+    const std::string_view name = nameOf(line);
+    const std::optional<std::string_view> value = valueOf(line);
+    if (name.size() == line.size() || !value) return true;
+    if (equalsUpper(name, "BEGIN")) {
+      if (startsWithUpper(*value, "VEVENT")) return false;
+      ++depth;
+    } else if (equalsUpper(name, "END")) {
+      --depth;
+    } else if (depth <= 1 && equalsUpper(name, "X-WR-TIMEZONE")) {
+      zone = unescapeText(*value);
+      return false;
+    }
+    return true;
+  };
+  std::string logical;
+  for (std::size_t pos = 0; pos < text.size();) {
+    std::size_t end = pos;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+    const std::string_view line = text.substr(pos, end - pos);
+    pos = end + (end < text.size() && text[end] == '\r' ? 1 : 0);
+    pos += pos < text.size() && text[pos] == '\n' ? 1 : 0;
+    if (!logical.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
+      logical.append(line.substr(1));  // a folded continuation
+      continue;
+    }
+    if (!logical.empty() && !settle(logical)) return zone;
+    logical.assign(line);
+  }
+  if (!logical.empty()) settle(logical);
+  return zone;
 }
 
 namespace {
