@@ -76,18 +76,27 @@ std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
   if (startProp == nullptr) return std::nullopt;
   const icaltimetype start = icalproperty_get_dtstart(startProp);
   if (!usable(start)) return std::nullopt;
+  icalproperty* endProp = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
+  const icaltimetype end =
+      endProp != nullptr ? icalproperty_get_dtend(endProp) : icaltime_null_time();
   Timing t;
   t.allDay = start.is_date != 0;
-  if (!t.allDay) t.frame = zones.frameOf(startProp, start);
+  if (!t.allDay) {
+    // A floating start beside a zoned (or UTC) end reads on the end's clock, as a floating end
+    // reads on the start's.
+    std::optional<Frame> endClock;
+    if (usable(end) && !end.is_date) {
+      const Frame clock = zones.clockOf(endProp, Frame{nullptr, icaltime_is_utc(end) != 0});
+      if (clock.zone != nullptr || clock.utc) endClock = clock;
+    }
+    t.frame = zones.frameOf(startProp, start, endClock);
+  }
   t.wall = start;
   t.wall.zone = nullptr;
   const auto startSeconds = secondsOf(t.wall, t.frame, t.allDay);
   if (!startSeconds) return std::nullopt;
   t.start = *startSeconds;
 
-  icalproperty* endProp = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
-  const icaltimetype end =
-      endProp != nullptr ? icalproperty_get_dtend(endProp) : icaltime_null_time();
   icalproperty* durationProp = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
   if (usable(end)) {
     if (t.allDay) {
