@@ -39,7 +39,8 @@ struct InstanceSet {
 };
 
 // The instance a RECURRENCE-ID or EXDATE names. A floating time in a zoned event reads on the
-// clock of the event's start.
+// clock of the event's start; in a floating event, any time names the instance of its wall time
+// as written, which is the same in every zone.
 struct InstanceId {
   icaltimetype wall{};
   bool byDay = false;
@@ -50,7 +51,8 @@ std::optional<InstanceId> instanceOf(icalproperty* prop, const icaltimetype& t, 
                                      const std::optional<Frame>& unzoned, FileZones& zones) {
   if (!usable(t)) return std::nullopt;
   if (t.is_date || allDay) return InstanceId{t, true, daysFromCivil(t.year, t.month, t.day)};
-  const auto s = secondsOf(t, zones.frameOf(prop, t, unzoned), false);
+  const bool floating = unzoned && unzoned->zone == nullptr && !unzoned->utc;
+  const auto s = secondsOf(t, floating ? *unzoned : zones.frameOf(prop, t, unzoned), false);
   if (!s) return std::nullopt;
   return InstanceId{t, false, *s};
 }
@@ -264,17 +266,54 @@ class RecurrenceExpander {
         found.push_back(Occurrence{*s, timing.allDay, shift->source->component});
       }
     };
+    // A start that an RDATE period gives takes the period's length, whatever else gives it too
+    // (DTSTART, a rule, a plain RDATE): the period is what the author wrote for that instance.
+    std::unordered_set<Seconds> periodStarts;
+    auto period = [&](const icaltimetype& wall, const Span& span) {
+      if (periodStarts.insert(span.start).second) consider(wall, span);
+    };
+    forEachRdate(master, timing, unzoned, true, period);
+    auto unlessPeriod = [&](const icaltimetype& wall, const Span& span) {
+      if (periodStarts.count(span.start) == 0) consider(wall, span);
+    };
     if (const auto span = spanAt(timing.wall, timing.frame, timing.allDay, timing.length)) {
-      consider(timing.wall, *span);
+      unlessPeriod(timing.wall, *span);
     }
     for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_RRULE_PROPERTY);
          p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RRULE_PROPERTY)) {
-      expandRule(icalproperty_get_rrule(p), timing, reach, consider);
+      expandRule(icalproperty_get_rrule(p), timing, reach, unlessPeriod);
     }
+    forEachRdate(master, timing, unzoned, false, unlessPeriod);
+    // The same instant reached twice from one VEVENT (DTSTART, a rule, an RDATE) is one
+    // occurrence; an instance a THISANDFUTURE override moves onto another's start is one more.
+    // Sources are ranked in the order they first gave an occurrence, so ties keep a fixed order.
+    const auto begin = found.begin() + static_cast<std::ptrdiff_t>(first);
+    std::vector<icalcomponent*> sources;
+    for (auto o = begin; o != found.end(); ++o) {
+      if (std::find(sources.begin(), sources.end(), o->source) == sources.end())
+        sources.push_back(o->source);
+    }
+    const auto key = [&sources](const Occurrence& o) {
+      return std::pair(o.span.start, std::find(sources.begin(), sources.end(), o.source));
+    };
+    std::stable_sort(begin, found.end(),
+                     [&key](const Occurrence& a, const Occurrence& b) { return key(a) < key(b); });
+    found.erase(std::unique(begin, found.end(),
+                            [](const Occurrence& a, const Occurrence& b) {
+                              return a.span.start == b.span.start && a.source == b.source;
+                            }),
+                found.end());
+  }
+
+  // The RDATEs given as periods (`periods`), or the others, each with its span.
+  template <typename Consider>
+  void forEachRdate(icalcomponent* master, const Timing& timing,
+                    const std::optional<Frame>& unzoned, bool periods, Consider& consider) {
     for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_RDATE_PROPERTY);
          p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RDATE_PROPERTY)) {
       const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
-      if (usable(rdate.period.start)) {
+      if (usable(rdate.period.start) != periods) continue;
+      if (periods) {
         // A period gives its instance its own length.
         const icaltimetype s = rdate.period.start;
         const auto start = secondsOf(s, zones_.frameOf(p, s, unzoned), false);
@@ -305,25 +344,6 @@ class RecurrenceExpander {
       }
       if (const auto span = spanAt(t, frame, timing.allDay, timing.length)) consider(t, *span);
     }
-    // The same instant reached twice from one VEVENT (DTSTART, a rule, an RDATE) is one
-    // occurrence; an instance a THISANDFUTURE override moves onto another's start is one more.
-    // Sources are ranked in the order they first gave an occurrence, so ties keep a fixed order.
-    const auto begin = found.begin() + static_cast<std::ptrdiff_t>(first);
-    std::vector<icalcomponent*> sources;
-    for (auto o = begin; o != found.end(); ++o) {
-      if (std::find(sources.begin(), sources.end(), o->source) == sources.end())
-        sources.push_back(o->source);
-    }
-    const auto key = [&sources](const Occurrence& o) {
-      return std::pair(o.span.start, std::find(sources.begin(), sources.end(), o.source));
-    };
-    std::stable_sort(begin, found.end(),
-                     [&key](const Occurrence& a, const Occurrence& b) { return key(a) < key(b); });
-    found.erase(std::unique(begin, found.end(),
-                            [](const Occurrence& a, const Occurrence& b) {
-                              return a.span.start == b.span.start && a.source == b.source;
-                            }),
-                found.end());
   }
 
   template <typename Consider>
@@ -358,7 +378,7 @@ class RecurrenceExpander {
                const Reach& reach, Consider& consider, bool near, Seconds from) {
     const icaltimetype at = wallAt(from, timing.frame, timing.allDay);
     std::optional<RuleSteps> steps;
-    if (near) steps = RuleSteps::from(own, dtstart, at);
+    if (near || misreadWeekly(own)) steps = RuleSteps::from(own, dtstart, near ? at : dtstart);
     IteratorPtr it;
     if (!steps) {
       std::optional<IteratorPtr> moved;

@@ -1,6 +1,7 @@
 #include "ical/steps.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "base/civil_dates.h"
 #include "ical/zones.h"
@@ -99,10 +100,15 @@ std::optional<IteratorPtr> iteratorNear(const icalrecurrencetype& rule, const ic
   return IteratorPtr(icalrecur_iterator_new(moved, first));
 }
 
+bool misreadWeekly(const icalrecurrencetype& rule) {
+  return rule.freq == ICAL_WEEKLY_RECURRENCE && rule.interval > 1 &&
+         rule.by_day[0] != ICAL_RECURRENCE_ARRAY_MAX;
+}
+
 std::optional<RuleSteps> RuleSteps::from(const icalrecurrencetype& rule,
                                          const icaltimetype& dtstart, const icaltimetype& from) {
   const bool daily = rule.freq == ICAL_DAILY_RECURRENCE;
-  if ((!daily && rule.freq != ICAL_WEEKLY_RECURRENCE) || rule.count != 0 || !onlyByDay(rule) ||
+  if ((!daily && rule.freq != ICAL_WEEKLY_RECURRENCE) || rule.count < 0 || !onlyByDay(rule) ||
       (rule.rscale != nullptr && rule.rscale[0] != '\0') || rule.skip != ICAL_SKIP_OMIT) {
     return std::nullopt;
   }
@@ -130,10 +136,20 @@ std::optional<RuleSteps> RuleSteps::from(const icalrecurrencetype& rule,
       s.days_ |= 1u << static_cast<unsigned>((weekday - weekStart + 7) % 7);
     }
   }
-  // Whole periods from DTSTART's to the one holding `from`.
+  // Whole periods from DTSTART's to the one holding `from`, and what they take from a COUNT:
+  // each the instances of its days, the first those on or after DTSTART.
   const std::int64_t target = dayNumber(from);
-  if (target > period) period += (target - period) / s.step_ * s.step_;
-  s.period_ = period;
+  const std::int64_t skipped = target > period ? (target - period) / s.step_ : 0;
+  if (rule.count > 0) {
+    const auto instances = [](unsigned days) { return std::int64_t{std::popcount(days)}; };
+    const unsigned firstDays = s.weekly_ ? s.days_ >> static_cast<unsigned>(s.first_ - period) : 1;
+    const std::int64_t taken =
+        skipped == 0 ? 0
+                     : instances(firstDays) + (skipped - 1) * (s.weekly_ ? instances(s.days_) : 1);
+    s.left_ = rule.count - taken;
+    s.done_ = s.left_ <= 0;
+  }
+  s.period_ = period + skipped * s.step_;
   return s;
 }
 
@@ -158,6 +174,8 @@ icaltimetype RuleSteps::next() {
       done_ = true;
       break;
     }
+    done_ = left_ == 1;
+    if (left_ > 0) --left_;
     return t;
   }
   return icaltime_null_time();
