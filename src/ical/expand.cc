@@ -39,8 +39,8 @@ struct InstanceSet {
 };
 
 // The instance a RECURRENCE-ID or EXDATE names. A floating time in a zoned event reads on the
-// clock of the event's start; in a floating event, any time names the instance of its wall time
-// as written, which is the same in every zone.
+// clock of the event's start; in an event written floating (`floating`), any time names the
+// instance of its wall time as written, which is the same in every zone.
 struct InstanceId {
   icaltimetype wall{};
   bool byDay = false;
@@ -48,11 +48,11 @@ struct InstanceId {
 };
 
 std::optional<InstanceId> instanceOf(icalproperty* prop, const icaltimetype& t, bool allDay,
-                                     const std::optional<Frame>& unzoned, FileZones& zones) {
+                                     const std::optional<Frame>& unzoned, bool floating,
+                                     FileZones& zones) {
   if (!usable(t)) return std::nullopt;
   if (t.is_date || allDay) return InstanceId{t, true, daysFromCivil(t.year, t.month, t.day)};
-  const bool floating = unzoned && unzoned->zone == nullptr && !unzoned->utc;
-  const auto s = secondsOf(t, floating ? *unzoned : zones.frameOf(prop, t, unzoned), false);
+  const auto s = secondsOf(t, floating ? Frame{} : zones.frameOf(prop, t, unzoned), false);
   if (!s) return std::nullopt;
   return InstanceId{t, false, *s};
 }
@@ -138,7 +138,8 @@ class RecurrenceExpander {
       const bool allDay = master ? master->allDay : t->allDay;
       std::optional<Frame> unzoned;
       if (!allDay) unzoned = master ? master->frame : t->frame;
-      o.id = instanceOf(p, icalproperty_get_recurrenceid(p), allDay, unzoned, zones_);
+      o.id = instanceOf(p, icalproperty_get_recurrenceid(p), allDay, unzoned,
+                        master ? master->floating : t->floating, zones_);
       if (o.id && !o.id->byDay && master && unit.master != nullptr) {
         atMidnight(*o.id, zones_.frameOf(p, o.id->wall, unzoned), unit.master, *master);
       }
@@ -215,8 +216,8 @@ class RecurrenceExpander {
     InstanceSet excluded;
     for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_EXDATE_PROPERTY);
          p != nullptr; p = icalcomponent_get_next_property(master, ICAL_EXDATE_PROPERTY)) {
-      if (const auto id =
-              instanceOf(p, icalproperty_get_exdate(p), timing.allDay, unzoned, zones_)) {
+      if (const auto id = instanceOf(p, icalproperty_get_exdate(p), timing.allDay, unzoned,
+                                     timing.floating, zones_)) {
         add(excluded, *id);
       }
     }

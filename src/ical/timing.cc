@@ -90,6 +90,8 @@ std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
       if (clock.zone != nullptr || clock.utc) endClock = clock;
     }
     t.frame = zones.frameOf(startProp, start, endClock);
+    t.floating = t.frame.zone == nullptr && !t.frame.utc &&
+                 icalproperty_get_first_parameter(startProp, ICAL_TZID_PARAMETER) == nullptr;
   }
   t.wall = start;
   t.wall.zone = nullptr;

@@ -42,6 +42,9 @@ struct Timing {
   bool allDay = false;
   Length length;
   Seconds start = 0;
+  // DTSTART written without zone and read on the local clock: its wall times are the same in
+  // every zone (a TZID no zone is known by is read there too, but names a zone of its own).
+  bool floating = false;
 };
 
 bool usable(const icaltimetype& t);
