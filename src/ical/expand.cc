@@ -270,10 +270,10 @@ class RecurrenceExpander {
     // A start that an RDATE period gives takes the period's length, whatever else gives it too
     // (DTSTART, a rule, a plain RDATE): the period is what the author wrote for that instance.
     std::unordered_set<Seconds> periodStarts;
-    auto period = [&](const icaltimetype& wall, const Span& span) {
-      if (periodStarts.insert(span.start).second) consider(wall, span);
-    };
-    forEachRdate(master, timing, unzoned, true, period);
+    const std::vector<RdateInstance> rdates = rdatesOf(master, timing, unzoned, zones_);
+    for (const RdateInstance& r : rdates) {
+      if (r.period && periodStarts.insert(r.span.start).second) consider(r.wall, r.span);
+    }
     auto unlessPeriod = [&](const icaltimetype& wall, const Span& span) {
       if (periodStarts.count(span.start) == 0) consider(wall, span);
     };
@@ -284,7 +284,9 @@ class RecurrenceExpander {
          p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RRULE_PROPERTY)) {
       expandRule(icalproperty_get_rrule(p), timing, reach, unlessPeriod);
     }
-    forEachRdate(master, timing, unzoned, false, unlessPeriod);
+    for (const RdateInstance& r : rdates) {
+      if (!r.period) unlessPeriod(r.wall, r.span);
+    }
     // The same instant reached twice from one VEVENT (DTSTART, a rule, an RDATE) is one
     // occurrence; an instance a THISANDFUTURE override moves onto another's start is one more.
     // Sources are ranked in the order they first gave an occurrence, so ties keep a fixed order.
@@ -304,47 +306,6 @@ class RecurrenceExpander {
                               return a.span.start == b.span.start && a.source == b.source;
                             }),
                 found.end());
-  }
-
-  // The RDATEs given as periods (`periods`), or the others, each with its span.
-  template <typename Consider>
-  void forEachRdate(icalcomponent* master, const Timing& timing,
-                    const std::optional<Frame>& unzoned, bool periods, Consider& consider) {
-    for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_RDATE_PROPERTY);
-         p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RDATE_PROPERTY)) {
-      const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
-      if (usable(rdate.period.start) != periods) continue;
-      if (periods) {
-        // A period gives its instance its own length.
-        const icaltimetype s = rdate.period.start;
-        const auto start = secondsOf(s, zones_.frameOf(p, s, unzoned), false);
-        if (!start) continue;
-        Seconds end = *start;
-        if (usable(rdate.period.end)) {
-          const auto e =
-              secondsOf(rdate.period.end, zones_.frameOf(p, rdate.period.end, unzoned), false);
-          if (!e) continue;
-          end = *e;
-        } else {
-          end = *start + icaldurationtype_as_int(rdate.period.duration);
-        }
-        consider(s, Span{*start, std::max(*start, end)});
-        continue;
-      }
-      icaltimetype t = rdate.time;
-      if (!usable(t)) continue;
-      Frame frame;
-      if (timing.allDay) {
-        t.is_date = 1;
-      } else if (t.is_date) {
-        // A date in a timed event's set: its midnight on the event's clock.
-        t.is_date = 0;
-        frame = timing.frame;
-      } else {
-        frame = zones_.frameOf(p, t, unzoned);
-      }
-      if (const auto span = spanAt(t, frame, timing.allDay, timing.length)) consider(t, *span);
-    }
   }
 
   template <typename Consider>

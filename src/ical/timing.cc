@@ -138,4 +138,45 @@ std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
   return t;
 }
 
+std::vector<RdateInstance> rdatesOf(icalcomponent* event, const Timing& timing,
+                                    const std::optional<Frame>& unzoned, FileZones& zones) {
+  std::vector<RdateInstance> out;
+  for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p != nullptr;
+       p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
+    const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
+    if (usable(rdate.period.start)) {
+      const icaltimetype s = rdate.period.start;
+      const auto start = secondsOf(s, zones.frameOf(p, s, unzoned), false);
+      if (!start) continue;
+      Seconds end = *start;
+      if (usable(rdate.period.end)) {
+        const auto e =
+            secondsOf(rdate.period.end, zones.frameOf(p, rdate.period.end, unzoned), false);
+        if (!e) continue;
+        end = *e;
+      } else {
+        end = *start + icaldurationtype_as_int(rdate.period.duration);
+      }
+      out.push_back(RdateInstance{s, Span{*start, std::max(*start, end)}, true});
+      continue;
+    }
+    icaltimetype t = rdate.time;
+    if (!usable(t)) continue;
+    Frame frame;
+    if (timing.allDay) {
+      t.is_date = 1;
+    } else if (t.is_date) {
+      // A date in a timed event's set: its midnight on the event's clock.
+      t.is_date = 0;
+      frame = timing.frame;
+    } else {
+      frame = zones.frameOf(p, t, unzoned);
+    }
+    if (const auto span = spanAt(t, frame, timing.allDay, timing.length)) {
+      out.push_back(RdateInstance{t, *span, false});
+    }
+  }
+  return out;
+}
+
 }  // namespace velkor
