@@ -9,8 +9,8 @@
 
 namespace velkor {
 
-// The occurrences of a FREQ=DAILY or FREQ=WEEKLY rule (INTERVAL, WKST, UNTIL, COUNT; a weekly
-// BYDAY of plain weekdays; no other BY part), from the first one on or after DTSTART whose
+// The occurrences of a FREQ=DAILY or FREQ=WEEKLY rule (INTERVAL, WKST, UNTIL, COUNT, BYMONTH; a
+// weekly BYDAY of plain weekdays; no other BY part), from the first one on or after DTSTART whose
 // period (a day, or a week from WKST) holds `from`'s date, COUNT less the instances of the
 // periods before it. INTERVAL counts weeks that start on WKST from DTSTART's week; a DTSTART that
 // is none of the BYDAY days is not an instance of the rule and not counted (as libical counts).
@@ -32,6 +32,7 @@ class RuleSteps {
   std::int64_t left_ = 0;    // instances COUNT leaves; 0 without COUNT
   int offset_ = 0;           // the next day of the week to try, counted from `period_`
   unsigned days_ = 0;        // weekly: bit n for n days after the week's first day
+  unsigned months_ = 0;      // BYMONTH: bit n for month n; none when 0
   bool weekly_ = false;
   bool done_ = false;
 };
@@ -42,7 +43,8 @@ Seconds periodOf(const icalrecurrencetype& rule);
 
 // Whether libical's iterator gives other weeks than the rule names: a weekly rule of INTERVAL
 // over 1 with BYDAY ignores WKST (`FREQ=WEEKLY;INTERVAL=3;BYDAY=SU` from a Friday skips the Sunday
-// of its own Monday week). Such a rule is stepped here wherever it starts.
+// of its own Monday week). Such a rule is stepped here wherever it starts, when RuleSteps takes
+// its shape (BYDAY of plain weekdays, BYMONTH).
 bool misreadWeekly(const icalrecurrencetype& rule);
 
 // An iterator of `rule` (from `dtstart`, a wall time without zone) moved to `at` on the same

@@ -32,7 +32,7 @@ std::string stamp(std::int64_t day, int hour, bool date) {
   return buf;
 }
 
-// One VEVENT: a rule of every frequency (weekly ones most often, with any WKST and BYDAY days),
+// One VEVENT: a rule of every frequency (weekly ones most often, with any WKST, BYDAY, BYMONTH),
 // with COUNT, UNTIL or neither; DTSTART in a zone, UTC, floating or a date; EXDATE, RDATE and
 // RDATE periods on the rule's own starts or elsewhere.
 std::string ruleEvent(std::mt19937& rng, int uid) {
@@ -53,6 +53,7 @@ std::string ruleEvent(std::mt19937& rng, int uid) {
   if (freq == "WEEKLY" || (freq == "DAILY" && pick(3) == 0)) {
     for (int n = pick(4), d = pick(7); n > 0; --n, d = (d + 1 + pick(3)) % 7)
       rule += (rule.find("BYDAY") == std::string::npos ? ";BYDAY=" : ",") + std::string(kDays[d]);
+    if (pick(4) == 0) rule += ";BYMONTH=" + std::to_string(1 + pick(12)) + ",9";
   } else if (freq == "MONTHLY" && pick(2) == 0) {
     rule += std::string(";BYDAY=") + (pick(2) == 0 ? "-1" : "2") + kDays[pick(7)];
   }
