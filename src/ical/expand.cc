@@ -138,10 +138,11 @@ class RecurrenceExpander {
       const bool allDay = master ? master->allDay : t->allDay;
       std::optional<Frame> unzoned;
       if (!allDay) unzoned = master ? master->frame : t->frame;
-      o.id = instanceOf(p, icalproperty_get_recurrenceid(p), allDay, unzoned,
-                        master ? master->floating : t->floating, zones_);
+      const bool floating = master ? master->floating : t->floating;
+      o.id = instanceOf(p, icalproperty_get_recurrenceid(p), allDay, unzoned, floating, zones_);
       if (o.id && !o.id->byDay && master && unit.master != nullptr) {
-        atMidnight(*o.id, zones_.frameOf(p, o.id->wall, unzoned), unit.master, *master);
+        const Frame frame = floating ? Frame{} : zones_.frameOf(p, o.id->wall, unzoned);
+        atMidnight(*o.id, frame, unit.master, *master);
       }
       icalparameter* range = icalproperty_get_first_parameter(p, ICAL_RANGE_PARAMETER);
       o.thisAndFuture = range != nullptr &&
