@@ -47,40 +47,22 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, F
 // Properties of the calendar itself are read from its lines before the first VEVENT, as its name
 // is: libical turns a lower-case `x-wr-timezone` line into an error and keeps no value of it.
 std::string headerZoneOf(std::string_view text) {
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   int depth = 0;
-  std::string zone;
-  const auto settle = [&](std::string_view line) {  // false once the header has been read
-    const std::string_view name = nameOf(line);
-    const std::optional<std::string_view> value = valueOf(line);
-    if (name.size() == line.size() || !value) return true;
+  ContentLines lines(text, text.find('\n') == std::string_view::npos ? '\r' : '\n');
+  while (const std::optional<ContentLine> line = lines.next()) {
+    const std::string_view name = nameOf(line->text);
+    const std::optional<std::string_view> value = valueOf(line->text);
+    if (name.size() == line->text.size() || !value) continue;
     if (equalsUpper(name, "BEGIN")) {
-      if (startsWithUpper(*value, "VEVENT")) return false;
+      if (startsWithUpper(*value, "VEVENT")) break;
       ++depth;
     } else if (equalsUpper(name, "END")) {
       --depth;
     } else if (depth <= 1 && equalsUpper(name, "X-WR-TIMEZONE")) {
-      zone = unescapeText(*value);
-      return false;
+      return unescapeText(*value);
     }
-    return true;
-  };
-  std::string logical;
-  for (std::size_t pos = 0; pos < text.size();) {
-    std::size_t end = pos;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    const std::string_view line = text.substr(pos, end - pos);
-    pos = end + (end < text.size() && text[end] == '\r' ? 1 : 0);
-    pos += pos < text.size() && text[pos] == '\n' ? 1 : 0;
-    if (!logical.empty() && !line.empty() && (line[0] == ' ' || line[0] == '\t')) {
-      logical.append(line.substr(1));  // a folded continuation
-      continue;
-    }
-    if (!logical.empty() && !settle(logical)) return zone;
-    logical.assign(line);
   }
-  if (!logical.empty()) settle(logical);
-  return zone;
+  return {};
 }
 
 namespace {
