@@ -88,7 +88,7 @@ std::vector<std::string> within(const EventList& events, Instant from, Instant t
   return out;
 }
 
-TEST(FileSearch, AWindowGivesTheWiderWindowsAnswerCutToIt) {
+TEST(FileStoreSearch, AWindowGivesTheWiderWindowsAnswerCutToIt) {
   for (const char* tz : {"Europe/Berlin", "America/New_York"}) {
     testing::ScopedEnv zone("TZ", tz);
     testing::TempDir dir;
