@@ -11,8 +11,8 @@ namespace velkor {
 // The directory of iCalendar files at `root`.
 std::unique_ptr<Store> openFileStore(std::filesystem::path root);
 
-// GNOME's calendar store (Evolution Data Server) when its registry answers on the session bus
-// within a few seconds; null otherwise, and always in a build without it. Writes nothing to
+// GNOME's calendar store (Evolution Data Server), from its module, when the module loads and the
+// registry answers on the session bus within a few seconds; null otherwise. Writes nothing to
 // standard error. Its calendar ids start with '/', which no file-store id does.
 std::unique_ptr<Store> openDesktopStore();
 
