@@ -47,8 +47,7 @@ endif()
 
 set(CPACK_PACKAGE_NAME velkor-calendar)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Reads the user's calendars for a desktop application, answering in JSON")
+# No CPACK_PACKAGE_DESCRIPTION_SUMMARY: CPack would put it before each package's own summary.
 set(CPACK_PACKAGE_CONTACT "${VELKOR_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VELKOR_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
@@ -63,7 +62,7 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL program)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME velkor-calendar)
 # CPack puts the summary first and indents these lines as Debian's control file wants.
-set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
+set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "reads the user's calendars for a desktop application, in JSON
 A host desktop application spawns velkor-calendar; its commands (status,
 request, calendars, events) answer with one line of JSON and an exit status.
 It reads the directory of iCalendar files that CalDAV sync tools write under
