@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "eds/eds_calendars.h"
-#include "filestore/ics_events.h"
+#include "ical/ics_events.h"
 
 namespace velkor {
 namespace {

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "filestore/files.h"
-#include "filestore/ics_text.h"
+#include "ical/ics_text.h"
 
 namespace velkor {
 

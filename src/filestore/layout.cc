@@ -23,7 +23,7 @@
 #include "filestore/calendar_props.h"
 #include "filestore/files.h"
 #include "filestore/filestore.h"
-#include "output/utf8.h"
+#include "base/utf8.h"
 
 namespace velkor {
 namespace {

@@ -17,8 +17,8 @@
 
 #include "filestore/files.h"
 #include "filestore/filestore.h"
-#include "filestore/ics_events.h"
-#include "filestore/scan.h"
+#include "ical/ics_events.h"
+#include "ical/scan.h"
 #include "filestore/stream.h"
 
 namespace velkor {

@@ -11,8 +11,8 @@
 #include <thread>
 #include <utility>
 
-#include "filestore/blocks.h"
-#include "filestore/units.h"
+#include "ical/blocks.h"
+#include "ical/units.h"
 
 namespace velkor {
 namespace {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filestore/scan.h"
+#include "ical/scan.h"
 
 namespace velkor {
 

@@ -1,5 +1,5 @@
 // The platform's date values (seconds since 2001 in a double) to instants and back.
-#include "store/eventkit_time.h"
+#include "platform/eventkit_time.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "filestore/blocks.h"
+#include "ical/blocks.h"
 
 #include <functional>
 #include <limits>
 
-#include "filestore/ics_text.h"
+#include "ical/ics_text.h"
 
 namespace velkor {
 namespace {

@@ -1,4 +1,4 @@
-#include "filestore/ics_events.h"
+#include "ical/ics_events.h"
 
 #include <algorithm>
 #include <span>
@@ -6,8 +6,8 @@
 #include <system_error>
 #include <thread>
 
-#include "filestore/blocks.h"
-#include "filestore/parse.h"
+#include "ical/blocks.h"
+#include "ical/parse.h"
 
 namespace velkor {
 namespace {

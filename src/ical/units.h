@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filestore/blocks.h"
+#include "ical/blocks.h"
 
 namespace velkor {
 

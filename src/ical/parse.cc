@@ -1,11 +1,11 @@
-#include "filestore/parse.h"
+#include "ical/parse.h"
 
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
 #include <utility>
 
-#include "filestore/ics_text.h"
+#include "ical/ics_text.h"
 
 namespace velkor {
 void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, FileZones& zones) {

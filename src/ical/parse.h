@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "filestore/expand.h"
+#include "ical/expand.h"
 
 namespace velkor {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "store/desktop_module.h"
-#include "store/linux_stores.h"
+#include "platform/linux_stores.h"
 
 #ifndef VELKOR_DESKTOP_MODULE_DIR
 #error "VELKOR_DESKTOP_MODULE_DIR comes from the build"

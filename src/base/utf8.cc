@@ -1,4 +1,4 @@
-#include "output/utf8.h"
+#include "base/utf8.h"
 
 namespace velkor {
 namespace {

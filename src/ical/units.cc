@@ -1,4 +1,4 @@
-#include "filestore/units.h"
+#include "ical/units.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "filestore/expand.h"
+#include "ical/expand.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,9 +8,9 @@
 #include <unordered_set>
 #include <utility>
 
-#include "filestore/readings.h"
-#include "filestore/scan.h"
-#include "filestore/steps.h"
+#include "ical/libical_quirks.h"
+#include "ical/scan.h"
+#include "ical/steps.h"
 
 namespace velkor {
 namespace {

@@ -3,7 +3,7 @@
 #include <unordered_map>
 
 #include "filestore/filestore.h"
-#include "store/linux_stores.h"
+#include "platform/linux_stores.h"
 
 namespace velkor {
 namespace {

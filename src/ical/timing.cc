@@ -1,9 +1,9 @@
-#include "filestore/timing.h"
+#include "ical/timing.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "filestore/scan.h"
+#include "ical/scan.h"
 
 namespace velkor {
 

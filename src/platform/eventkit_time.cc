@@ -1,4 +1,4 @@
-#include "store/eventkit_time.h"
+#include "platform/eventkit_time.h"
 
 #include <cmath>
 #include <cstdint>

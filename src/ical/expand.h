@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "filestore/timing.h"
+#include "ical/timing.h"
 
 namespace velkor {
 

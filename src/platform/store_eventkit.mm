@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "output/utf8.h"
-#include "store/eventkit_time.h"
+#include "base/utf8.h"
+#include "platform/eventkit_time.h"
 #include "store/store.h"
 
 // The request of macOS 14 exists only in SDKs from 14 on; an undefined version would silently

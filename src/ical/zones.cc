@@ -1,4 +1,4 @@
-#include "filestore/zones.h"
+#include "ical/zones.h"
 
 #include <libical/icaltz-util.h>
 #include <sys/stat.h>
@@ -10,8 +10,8 @@
 #include <ctime>
 #include <limits>
 
-#include "filestore/ics_text.h"
-#include "filestore/scan.h"
+#include "ical/ics_text.h"
+#include "ical/scan.h"
 
 namespace velkor {
 namespace {

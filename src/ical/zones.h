@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "filestore/ics_events.h"
-#include "filestore/libical.h"
+#include "ical/ics_events.h"
+#include "ical/libical.h"
 
 namespace velkor {
 

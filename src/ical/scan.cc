@@ -1,4 +1,4 @@
-#include "filestore/scan.h"
+#include "ical/scan.h"
 
 #include <algorithm>
 #include <limits>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "filestore/ics_text.h"
+#include "ical/ics_text.h"
 
 namespace velkor {
 namespace {

@@ -1,9 +1,9 @@
-#include "filestore/steps.h"
+#include "ical/steps.h"
 
 #include <algorithm>
 
-#include "filestore/scan.h"
-#include "filestore/zones.h"
+#include "ical/scan.h"
+#include "ical/zones.h"
 
 namespace velkor {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "filestore/zones.h"
+#include "ical/zones.h"
 
 namespace velkor {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "filestore/filestore.h"
-#include "filestore/units.h"
+#include "ical/units.h"
 #include "store/store.h"
 
 namespace velkor {

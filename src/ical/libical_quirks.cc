@@ -1,4 +1,4 @@
-#include "filestore/readings.h"
+#include "ical/libical_quirks.h"
 
 namespace velkor {
 

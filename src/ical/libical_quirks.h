@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "filestore/timing.h"
+#include "ical/timing.h"
 
 namespace velkor {
 

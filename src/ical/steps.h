@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "filestore/libical.h"
+#include "ical/libical.h"
 
 namespace velkor {
 
