@@ -225,7 +225,6 @@ EventList searchEdsCalendars(EdsSession& session, const std::vector<const EdsCal
   IcsQuery ics;
   ics.start = start;
   ics.end = end;
-  ics.maxEvents = kMaxStoreEvents;
   EventList out;
   for (const auto& a : asks) {
     if (!a->finished) continue;

@@ -4,6 +4,7 @@
 
 #include "filestore/filestore.h"
 #include "platform/linux_stores.h"
+#include "store/selection.h"
 
 namespace velkor {
 namespace {
@@ -37,23 +38,21 @@ class FileStore final : public Store {
   EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
     std::unordered_map<std::string, const FileCalendar*> byId;
     for (const FileCalendar& c : listed_) byId.emplace(c.calendar.id, &c);
+    const auto selection = selectAsked(calendars, [&](const std::string& id) {
+      const auto it = byId.find(id);
+      return it == byId.end() ? nullptr : it->second;
+    });
     std::vector<FileCalendar> selected;
-    std::vector<std::uint32_t> asked;  // the index in `calendars` of each selected one
-    for (std::uint32_t i = 0; i < calendars.size(); ++i) {
-      if (auto it = byId.find(calendars[i].id); it != byId.end()) {
-        selected.push_back(*it->second);
-        asked.push_back(i);
-      }
-    }
+    for (const FileCalendar* c : selection.records) selected.push_back(*c);
     EventList found = searchFileCalendars(selected, start, end);
-    found.renumberCalendars(asked);
+    found.renumberCalendars(selection.asked);
     return found;
   }
 
  private:
   void answerLater(AccessCompletion completion) {
     if (answer_.joinable()) answer_.join();
-    const bool granted = fileStoreAuthorization(root_) == kFullAccess;
+    const bool granted = fileStoreAuthorization(root_) == AccessState::kFullAccess;
     answer_ = std::thread(
         [completion = std::move(completion), granted] { completion(granted, std::nullopt); });
   }

@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <utility>
 
+#include "base/two_halves.h"
 #include "ical/blocks.h"
 #include "ical/units.h"
 
@@ -120,16 +119,9 @@ std::optional<IcsLayout> scanFile(int fd, off_t size, const DayRange& window, Fe
     Fed secondFed = Fed::kRead;
     std::uint64_t secondLength = 0;
     bool secondNul = false;
-    std::thread helper;
-    try {
-      helper = std::thread(
-          [&] { secondFed = feedLines(fd, second, split, kEnd, secondLength, secondNul); });
-    } catch (const std::system_error&) {
-      helper = std::thread();
-    }
-    if (helper.joinable()) {
-      fed = feedLines(fd, first, 0, split, length, nul);
-      helper.join();
+    if (runTwoHalves(
+            [&] { fed = feedLines(fd, first, 0, split, length, nul); },
+            [&] { secondFed = feedLines(fd, second, split, kEnd, secondLength, secondNul); })) {
       // What stops the first part stops one scan from the start at the same line.
       if (fed != Fed::kRead) return std::nullopt;
       if (nul) return first.finish();

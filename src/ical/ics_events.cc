@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <span>
 #include <string_view>
-#include <system_error>
-#include <thread>
 
+#include "base/two_halves.h"
 #include "ical/blocks.h"
 #include "ical/parse.h"
 
@@ -108,19 +107,15 @@ void appendUnits(const IcsLayout& layout, const std::vector<UnitBlocks>& units,
   }
   const std::span<const UnitBlocks> all(units);
   EventList second;
-  std::thread helper;
-  if (half < units.size()) {
-    try {
-      helper = std::thread([&] {
-        ZoneCache own;
-        appendBatches(layout, all.subspan(half), text, calendar, query, own, second);
-      });
-    } catch (const std::system_error&) {
-      half = units.size();  // no thread to be had: this one parses everything
-    }
+  if (half == units.size() ||
+      !runTwoHalves(
+          [&] { appendBatches(layout, all.first(half), text, calendar, query, zones, out); },
+          [&] {
+            ZoneCache own;  // zones are not shared between threads
+            appendBatches(layout, all.subspan(half), text, calendar, query, own, second);
+          })) {
+    appendBatches(layout, all, text, calendar, query, zones, out);
   }
-  appendBatches(layout, all.first(half), text, calendar, query, zones, out);
-  if (helper.joinable()) helper.join();
   out.append(std::move(second), query.maxEvents);
 }
 

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "filestore/filestore.h"
 #include "ical/units.h"
 #include "store/store.h"
 
@@ -31,13 +30,17 @@ class ZoneCache {
   std::unique_ptr<Impl> impl_;
 };
 
+// A text read in parts (a single-file calendar, any large file, a store's batch of components) puts
+// whole units of events into a part until it holds this many bytes of them.
+constexpr std::size_t kDefaultBatchBytes = std::size_t{32} << 10;
+
 struct IcsQuery {
   Instant start;
   Instant end;
   // Start rule expansion near the window rather than at DTSTART (rules without COUNT only).
   bool expandNearWindow = true;
   // Stop adding once `out` holds this many events.
-  std::size_t maxEvents = 500000;
+  std::size_t maxEvents = kMaxStoreEvents;
   // A calendar parsed in parts takes whole units until a part holds this many bytes of events, or
   // as many as its header when that is larger (each part repeats the header). Small parts keep
   // libical's memory small and in cache: a parsed event costs it about ten times its text.

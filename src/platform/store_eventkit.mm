@@ -17,6 +17,7 @@
 
 #include "base/utf8.h"
 #include "platform/eventkit_time.h"
+#include "platform/eventkit_values.h"
 #include "store/store.h"
 
 // The request of macOS 14 exists only in SDKs from 14 on; an undefined version would silently
@@ -107,7 +108,8 @@ Calendar calendarValue(EKCalendar* calendar) {
   value.title = utf8(calendar.title);
   EKSource* source = calendar.source;
   if (source != nil) {
-    value.source = Source{utf8(source.title), static_cast<long>(source.sourceType)};
+    value.source =
+        Source{utf8(source.title), eventKitAccountKind(static_cast<long>(source.sourceType))};
   }
   value.color = srgbComponents(calendar.CGColor);
   return value;
@@ -253,17 +255,18 @@ AnswerSignal dispatchAnswerSignal() {
 
 Platform systemPlatform() {
   Platform platform;
-  // A state that cannot be read has no name: "unknown".
-  platform.authorizationStatus = [] {
-    return guarded(-1L, [] {
-      return static_cast<long>([EKEventStore authorizationStatusForEntityType:EKEntityTypeEvent]);
-    });
-  };
   platform.isMacOS14OrLater = [] {
     return guarded(false, [] {
       const NSOperatingSystemVersion macOS14 = {14, 0, 0};
       return static_cast<bool>([NSProcessInfo.processInfo isOperatingSystemAtLeastVersion:macOS14]);
     });
+  };
+  // A state that cannot be read has no name: "unknown".
+  platform.authorizationStatus = [isMacOS14 = platform.isMacOS14OrLater] {
+    const long status = guarded(-1L, [] {
+      return static_cast<long>([EKEventStore authorizationStatusForEntityType:EKEntityTypeEvent]);
+    });
+    return eventKitAccessState(status, isMacOS14);
   };
   platform.openStore = []() -> std::unique_ptr<Store> { return std::make_unique<EventKitStore>(); };
   platform.sleep = [](std::chrono::milliseconds pause) {

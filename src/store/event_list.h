@@ -56,6 +56,11 @@ class EventList {
   // empty. Its entries are released as they move, so that the two never both hold an answer.
   void append(EventList&& other, std::size_t limit);
 
+  // Drops every event after the first `count`.
+  void keepFirst(std::size_t count) {
+    if (entries_.size() > count) entries_.resize(count);
+  }
+
   // Calendar i becomes calendar to[i].
   void renumberCalendars(const std::vector<std::uint32_t>& to);
 

@@ -1,4 +1,4 @@
-#include "cli/usage.h"
+#include "output/usage.h"
 
 namespace velkor {
 

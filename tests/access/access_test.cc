@@ -1,6 +1,6 @@
 // Access names, the gate and the `request` command over a scripted platform: the states the file
 // store never reports.
-#include "store/access.h"
+#include "access/commands.h"
 
 #include <gtest/gtest.h>
 
@@ -18,48 +18,42 @@ using testing::Script;
 
 std::string record(const std::string& name) { return "{\"access\":\"" + name + "\"}\n"; }
 
-TEST(Status, NamesEveryStateOnBothSidesOfMacOS14) {
-  const std::tuple<long, const char*, const char*> names[] = {{0, "notDetermined", "notDetermined"},
-                                                              {1, "restricted", "restricted"},
-                                                              {2, "denied", "denied"},
-                                                              {3, "fullAccess", "fullAccess"},
-                                                              {4, "unknown", "writeOnly"},
-                                                              {5, "unknown", "unknown"},
-                                                              {-1, "unknown", "unknown"},
-                                                              {1L << 40, "unknown", "unknown"}};
-  for (const auto& [state, before14, from14] : names) {
-    for (const bool macOS14 : {false, true}) {
-      auto script = std::make_shared<Script>();
-      script->statuses = {state};
-      script->macOS14 = macOS14;
-      std::ostringstream out;
-      EXPECT_EQ(runStatus(testing::scriptedPlatform(script), out), kResult);
-      EXPECT_EQ(out.str(), record(macOS14 ? from14 : before14)) << state << " " << macOS14;
-      // The gate passes full access only, and reports a fresh reading.
-      script->statuses = {state, 1};
-      script->statusReads = 0;
-      out.str("");
-      const Gate gate = requireAccess(testing::scriptedPlatform(script), out);
-      EXPECT_EQ(gate, state == 3 ? Gate::kPassed : Gate::kRefused);
-      EXPECT_EQ(out.str(), state == 3 ? "" : record("restricted"));
-    }
+TEST(Status, NamesEveryStateAndGatesAllButFullAccess) {
+  using enum AccessState;
+  const std::pair<AccessState, const char*> names[] = {
+      {kNotDetermined, "notDetermined"}, {kRestricted, "restricted"}, {kDenied, "denied"},
+      {kFullAccess, "fullAccess"},       {kWriteOnly, "writeOnly"},   {kUnknown, "unknown"}};
+  for (const auto& [state, name] : names) {
+    auto script = std::make_shared<Script>();
+    script->statuses = {state};
+    std::ostringstream out;
+    EXPECT_EQ(runStatus(testing::scriptedPlatform(script), out), kResult);
+    EXPECT_EQ(out.str(), record(name)) << name;
+    // The gate passes full access only, and reports a fresh reading.
+    script->statuses = {state, kRestricted};
+    script->statusReads = 0;
+    out.str("");
+    const Gate gate = requireAccess(testing::scriptedPlatform(script), out);
+    EXPECT_EQ(gate, state == kFullAccess ? Gate::kPassed : Gate::kRefused);
+    EXPECT_EQ(out.str(), state == kFullAccess ? "" : record("restricted"));
   }
 }
 
 TEST(Request, AsksOnlyWhenUndecidedAndReportsTheStateReadAfterwards) {
   enum Answer { kNever, kGranted, kRefused, kLateFromAnotherThread };
-  const std::tuple<std::vector<long>, bool, Answer, ExitStatus, const char*, const char*> cases[] =
-      {
-          {{3}, true, kGranted, kResult, "fullAccess", ""},
-          {{2}, true, kGranted, kNoAccess, "denied", ""},
-          {{4}, false, kGranted, kNoAccess, "unknown", ""},
-          {{0, 3}, false, kGranted, kResult, "fullAccess", "legacy"},
+  using enum AccessState;
+  const std::tuple<std::vector<AccessState>, bool, Answer, ExitStatus, const char*, const char*>
+      cases[] = {
+          {{kFullAccess}, true, kGranted, kResult, "fullAccess", ""},
+          {{kDenied}, true, kGranted, kNoAccess, "denied", ""},
+          {{kUnknown}, false, kGranted, kNoAccess, "unknown", ""},
+          {{kNotDetermined, kFullAccess}, false, kGranted, kResult, "fullAccess", "legacy"},
           // The state changes only when the late answer comes: the wait lasts until then.
-          {{0}, true, kLateFromAnotherThread, kResult, "fullAccess", "full"},
+          {{kNotDetermined}, true, kLateFromAnotherThread, kResult, "fullAccess", "full"},
           // The state counts, not the granted flag; record and exit status read it apart.
-          {{0, 3}, true, kRefused, kResult, "fullAccess", "full"},
-          {{0, 3, 2}, true, kGranted, kNoAccess, "fullAccess", "full"},
-          {{0}, true, kNever, kNoAccess, "notDetermined", "full"},
+          {{kNotDetermined, kFullAccess}, true, kRefused, kResult, "fullAccess", "full"},
+          {{kNotDetermined, kFullAccess, kDenied}, true, kGranted, kNoAccess, "fullAccess", "full"},
+          {{kNotDetermined}, true, kNever, kNoAccess, "notDetermined", "full"},
       };
   for (const auto& [statuses, macOS14, answer, status, name, asked] : cases) {
     auto script = std::make_shared<Script>();
@@ -71,7 +65,7 @@ TEST(Request, AsksOnlyWhenUndecidedAndReportsTheStateReadAfterwards) {
       if (answer == kLateFromAnotherThread) {
         late = std::thread([done, s] {
           std::this_thread::sleep_for(milliseconds(50));
-          s->statuses = {0, 3};
+          s->statuses = {AccessState::kNotDetermined, AccessState::kFullAccess};
           done(true, std::nullopt);
         });
       }
