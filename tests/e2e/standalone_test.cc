@@ -75,6 +75,7 @@ TEST(Standalone, LeavesOutAModuleThatCannotServeWithoutAWord) {
   const fs::path modules[] = {
       VELKOR_FAKE_MODULES "/fake_module_other_version.so",
       VELKOR_FAKE_MODULES "/fake_module_no_entry.so",
+      VELKOR_FAKE_MODULES "/fake_module_missing_library.so",
       scratch.write("text.so", "not an ELF object\n"),
       scratch.write("empty.so", ""),
       // An executable: the loader refuses to load one as a library.

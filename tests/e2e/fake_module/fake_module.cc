@@ -1,5 +1,6 @@
 // Stand-ins for the desktop-store module, for the loader's tests. FAKE_MODULE_KIND 0: this
-// program's version, listing one calendar "/fake/one"; 1: another version; 2: no entry point.
+// program's version, listing one calendar "/fake/one"; 1: another version; 2: no entry point;
+// 3: this program's version, linking a library that is not to be found.
 #include "store/desktop_module.h"
 
 namespace {
@@ -21,7 +22,14 @@ class FakeStore final : public velkor::Store {
   }
 };
 
+#if FAKE_MODULE_KIND == 3
+extern "C" int velkor_fake_dependency();
+velkor::Store* openFake() noexcept {
+  return velkor_fake_dependency() == 1 ? new (std::nothrow) FakeStore : nullptr;
+}
+#else
 velkor::Store* openFake() noexcept { return new (std::nothrow) FakeStore; }
+#endif
 
 }  // namespace
 
