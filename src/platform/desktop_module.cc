@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "store/desktop_module.h"
 #include "platform/linux_stores.h"
+#include "store/desktop_module.h"
 
 #ifndef VELKOR_DESKTOP_MODULE_DIR
 #error "VELKOR_DESKTOP_MODULE_DIR comes from the build"
