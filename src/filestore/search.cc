@@ -73,17 +73,13 @@ bool readWhole(int fd, off_t size, std::string& text) {
   return true;
 }
 
-std::int64_t dayOfInstant(Instant t) {
-  return std::chrono::floor<std::chrono::days>(t).time_since_epoch().count();
-}
-
 void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<FileJob>& jobs,
                  std::size_t from, std::size_t to, const IcsQuery& query, SearchMode mode,
                  EventList& out) {
   ZoneCache zones;
   std::string text;
-  const std::int64_t firstDay = dayOfInstant(query.start);
-  const std::int64_t lastDay = dayOfInstant(query.end - std::chrono::milliseconds(1));
+  const std::int64_t firstDay = utcDayOf(query.start);
+  const std::int64_t lastDay = utcDayOf(query.end - std::chrono::milliseconds(1));
   for (std::size_t i = from; i < to && out.size() < query.maxEvents; ++i) {
     off_t size = 0;
     const Fd f = openRegularFile(jobs[i].path, size);

@@ -21,10 +21,6 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 // Files up to this size are read whole when they are cut short: the whole parse decides then.
 constexpr std::uint64_t kSmallText = std::uint64_t{4} << 20;
 
-std::int64_t dayOf(Instant t) {
-  return std::chrono::floor<std::chrono::days>(t).time_since_epoch().count();
-}
-
 // Reads `fd` from `from` up to `to` in chunks and hands its physical lines to `builder`, stopping
 // at the first NUL byte (libical reads no further; `nul` tells), a BOM at the file's start skipped.
 // A line longer than a chunk is gathered whole. `length`: where the reading stopped.
@@ -159,7 +155,7 @@ Fd openRegularFile(const std::string& path, off_t& size) {
 
 Streamed appendStreamedEvents(int fd, off_t size, std::uint32_t calendar, const IcsQuery& query,
                               ZoneCache& zones, EventList& out) {
-  const DayRange window{dayOf(query.start), dayOf(query.end - std::chrono::milliseconds(1))};
+  const DayRange window{utcDayOf(query.start), utcDayOf(query.end - std::chrono::milliseconds(1))};
   Fed fed = Fed::kRead;
   std::uint64_t length = 0;
   const std::optional<IcsLayout> layout = scanFile(fd, size, window, fed, length);

@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "base/content_lines.h"
 #include "base/two_halves.h"
 #include "ical/blocks.h"
 #include "ical/parse.h"
@@ -134,6 +135,24 @@ void appendIcsEvents(const std::string& text, std::uint32_t calendar, const IcsQ
   // libical gives nothing for a calendar cut short: its complete events are still there.
   if (const auto layout = icsLayoutOf(read); layout && layout->cutShort) {
     appendInBatches(read, *layout, calendar, query, zones, out);
+  }
+}
+
+void addZoneNames(std::string_view text, std::set<std::string>& names) {
+  ContentLines lines(text);
+  while (const std::optional<ContentLine> line = lines.next()) {
+    const std::string_view l = line->text;
+    for (std::size_t at = l.find(";TZID="); at != std::string_view::npos;
+         at = l.find(";TZID=", at + 1)) {
+      std::size_t from = at + 6;
+      std::size_t to = 0;
+      if (from < l.size() && l[from] == '"') {
+        to = l.find('"', ++from);
+      } else {
+        to = l.find_first_of(";:", from);
+      }
+      if (to != std::string_view::npos && to > from) names.emplace(l.substr(from, to - from));
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,10 @@ struct IcsQuery {
   // libical's memory small and in cache: a parsed event costs it about ten times its text.
   std::size_t batchBytes = kDefaultBatchBytes;
 };
+
+// Adds to `names` the TZID parameter values of `text` (a component's lines): the zones whose
+// VTIMEZONE a store has to put beside the component.
+void addZoneNames(std::string_view text, std::set<std::string>& names);
 
 // Once per process, before any thread reads files: keeps libical from aborting or printing.
 void quietLibical();

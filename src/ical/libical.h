@@ -6,10 +6,17 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/civil_dates.h"
+
 namespace velkor {
 
 using Seconds = std::int64_t;
 constexpr Seconds kDay = 86400;
+
+// The day number of a libical time's date.
+inline std::int64_t dayNumber(const icaltimetype& t) {
+  return daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
+}
 
 struct ComponentFree {
   void operator()(icalcomponent* c) const { icalcomponent_free(c); }

@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "base/content_lines.h"
 #include "ical/ics_text.h"
 
 namespace velkor {
@@ -93,27 +94,14 @@ std::string withTextTokens(std::string_view text, std::vector<std::string>& stor
                            std::vector<std::string_view>& texts) {
   std::string out;
   out.reserve(text.size());
-  std::size_t pos = 0;
-  auto lineAt = [&](std::size_t at, std::size_t& next) {
-    std::size_t nl = text.find('\n', at);
-    next = nl == std::string_view::npos ? text.size() : nl + 1;
-    std::string_view line = text.substr(at, (nl == std::string_view::npos ? text.size() : nl) - at);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
-  };
-  while (pos < text.size()) {
-    std::size_t next = 0;
-    const std::string_view first = lineAt(pos, next);
-    if (!isTextLine(first)) {
-      out.append(text.substr(pos, next - pos));
-      pos = next;
+  ContentLines lines(text);
+  if (text.starts_with(kByteOrderMark)) out.append(kByteOrderMark);
+  while (const std::optional<ContentLine> line = lines.next()) {
+    const std::string_view whole = text.substr(line->begin, line->end - line->begin);
+    const std::string_view logical = line->text;
+    if (!isTextLine(logical)) {
+      out.append(whole);
       continue;
-    }
-    std::string logical(first);
-    while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) {
-      std::size_t after = 0;
-      logical.append(lineAt(next, after).substr(1));
-      next = after;
     }
     bool quoted = false;
     std::size_t colon = 0;
@@ -122,15 +110,14 @@ std::string withTextTokens(std::string_view text, std::vector<std::string>& stor
       ++colon;
     }
     if (colon == logical.size()) {
-      out.append(text.substr(pos, next - pos));
+      out.append(whole);
     } else {
-      storage.push_back(logical.substr(colon + 1));
-      out.append(logical, 0, colon + 1)
+      storage.emplace_back(logical.substr(colon + 1));
+      out.append(logical.substr(0, colon + 1))
           .append(kTextToken)
           .append(std::to_string(storage.size() - 1))
           .append("\r\n");
     }
-    pos = next;
   }
   texts.assign(storage.begin(), storage.end());
   return out;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/content_lines.h"
 #include "ical/ics_text.h"
 
 namespace velkor {
@@ -28,7 +29,7 @@ std::optional<unsigned> digits(std::string_view text) {
 }
 
 // The day of a DATE ("20260303") or DATE-TIME ("20260303T100000", with or without "Z").
-std::optional<Day> dayOf(std::string_view v) {
+std::optional<Day> dateValueDay(std::string_view v) {
   if (v.size() != 8 && v.size() != 15 && v.size() != 16) return std::nullopt;
   auto y = digits(v.substr(0, 4));
   auto m = digits(v.substr(4, 2));
@@ -85,15 +86,6 @@ std::optional<Day> durationDays(std::string_view v) {
 
 }  // namespace
 
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 bool EventScan::mayReach(Day firstDay, Day lastDay) const {
   if (unknown_ || !hasStart_) return true;  // the parser decides what such an event means
   Day span = std::max<Day>(spanDays_, 1);
@@ -122,7 +114,7 @@ bool EventScan::read(std::string_view line) {
   const auto value = valueOf(line);
   if (!value) return false;
   if (start || end) {
-    const auto day = dayOf(*value);
+    const auto day = dateValueDay(*value);
     if (!day) return false;
     if (start) {
       hasStart_ = true;
@@ -143,7 +135,7 @@ bool EventScan::read(std::string_view line) {
       const std::size_t semi = std::min(rest.find(';'), rest.size());
       const std::string_view part = rest.substr(0, semi);
       if (startsWithUpper(part, "UNTIL=")) {
-        const auto day = dayOf(part.substr(6));
+        const auto day = dateValueDay(part.substr(6));
         if (!day) return false;
         ruleEnd_ = std::max(ruleEnd_, *day);
         bounded = true;
@@ -157,13 +149,13 @@ bool EventScan::read(std::string_view line) {
       const std::size_t comma = std::min(rest.find(','), rest.size());
       std::string_view item = rest.substr(0, comma);
       const std::size_t slash = item.find('/');
-      const auto day = dayOf(item.substr(0, slash));
+      const auto day = dateValueDay(item.substr(0, slash));
       if (!day) return false;
       extraMin_ = std::min(extraMin_, *day);
       Day last = *day;
       if (slash != std::string_view::npos) {
         const std::string_view tail = item.substr(slash + 1);
-        if (const auto endDay = dayOf(tail)) {
+        if (const auto endDay = dateValueDay(tail)) {
           last = std::max(last, *endDay);
         } else if (const auto days = durationDays(tail)) {
           last += *days;
@@ -191,27 +183,9 @@ bool mayReachDays(std::string_view text, std::int64_t firstDay, std::int64_t las
     EventScan scan;
   };
   std::vector<Open> open;  // the components around the current line, innermost last
-  std::string unfolded;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t nl = text.find('\n', pos);
-    if (nl == std::string_view::npos) nl = text.size();
-    std::string_view line = text.substr(pos, nl - pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    pos = nl + 1;
-    // A line that continues on the next ones (folded) is joined before it is looked at.
-    if (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
-      unfolded.assign(line);
-      while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
-        nl = text.find('\n', pos);
-        if (nl == std::string_view::npos) nl = text.size();
-        std::string_view more = text.substr(pos + 1, nl - pos - 1);
-        if (!more.empty() && more.back() == '\r') more.remove_suffix(1);
-        unfolded.append(more);
-        pos = nl + 1;
-      }
-      line = unfolded;
-    }
+  ContentLines lines(text);
+  while (const std::optional<ContentLine> content = lines.next()) {
+    const std::string_view line = content->text;
     if (startsWithUpper(line, "BEGIN") || startsWithUpper(line, "END")) {
       const bool begin = startsWithUpper(line, "BEGIN");
       const std::string_view rest = line.substr(begin ? 5 : 3);

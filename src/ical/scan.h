@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-namespace velkor {
+#include "base/civil_dates.h"
 
-// Days since 1970-01-01 of a proleptic Gregorian date.
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
+namespace velkor {
 
 // What the scan learns of one VEVENT from its own content lines (unfolded; not those of the
 // components inside it, nor BEGIN and END lines).

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ical/scan.h"
+#include "base/civil_dates.h"
 #include "ical/zones.h"
 
 namespace velkor {
@@ -10,31 +10,12 @@ namespace {
 
 constexpr int kLastYear = 2582;
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
-  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
-
-// 0 for Sunday; day 0 (1970-01-01) was a Thursday.
-int weekdayOf(std::int64_t day) { return static_cast<int>(((day + 4) % 7 + 7) % 7); }
-
 icaltimetype onDay(icaltimetype t, std::int64_t day) {
-  // Days to civil date (proleptic Gregorian).
-  const std::int64_t z = day + 719468;
-  const std::int64_t era = floorDiv(z, 146097);
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  t.year = static_cast<int>(yoe + era * 400 + (m <= 2));
-  t.month = static_cast<int>(m);
-  t.day = static_cast<int>(d);
+  const CivilDate date = civilFromDays(day);
+  t.year = static_cast<int>(date.year);
+  t.month = static_cast<int>(date.month);
+  t.day = static_cast<int>(date.day);
   return t;
-}
-
-std::int64_t dayOf(const icaltimetype& t) {
-  return daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
 }
 
 // libical's order of two times on one clock: by date, then a date before a time of its day.
@@ -131,14 +112,14 @@ std::optional<RuleSteps> RuleSteps::from(const icalrecurrencetype& rule,
   RuleSteps s;
   s.dtstart_ = dtstart;
   s.until_ = rule.until;
-  s.first_ = dayOf(dtstart);
+  s.first_ = dayNumber(dtstart);
   s.weekly_ = !daily;
   const std::int64_t interval = std::max<std::int64_t>(1, rule.interval);
   s.step_ = interval * (daily ? 1 : 7);
   std::int64_t period = s.first_;
   if (s.weekly_) {
     const int weekStart = rule.week_start == ICAL_NO_WEEKDAY ? 1 : rule.week_start - 1;
-    period -= (weekdayOf(s.first_) - weekStart + 7) % 7;
+    period -= (weekdayOfDay(s.first_) - weekStart + 7) % 7;
     if (rule.by_day[0] == ICAL_RECURRENCE_ARRAY_MAX) {
       s.days_ = 1u << static_cast<unsigned>(s.first_ - period);
     }
@@ -150,7 +131,7 @@ std::optional<RuleSteps> RuleSteps::from(const icalrecurrencetype& rule,
     }
   }
   // Whole periods from DTSTART's to the one holding `from`.
-  const std::int64_t target = dayOf(from);
+  const std::int64_t target = dayNumber(from);
   if (target > period) period += (target - period) / s.step_ * s.step_;
   s.period_ = period;
   return s;

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <limits>
 
+#include "base/content_lines.h"
 #include "ical/ics_text.h"
 #include "ical/scan.h"
 
@@ -18,9 +19,7 @@ namespace {
 
 // Seconds since 1970 of a wall time read as UTC.
 Seconds naiveSeconds(const icaltimetype& t) {
-  return daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day)) *
-             kDay +
-         t.hour * 3600 + t.minute * 60 + t.second;
+  return dayNumber(t) * kDay + t.hour * 3600 + t.minute * 60 + t.second;
 }
 
 // The first change a VTIMEZONE describes: its earliest observance's DTSTART, a wall time on the
@@ -84,18 +83,9 @@ std::string fromWindowsName(const std::string& name) {
 // the TEXT value it is (Outlook writes `\,`); the block's own line, not one of its observances'.
 std::string rawTzid(std::string_view block) {
   int depth = 0;
-  std::size_t pos = 0;
-  while (pos < block.size()) {
-    std::size_t nl = std::min(block.find('\n', pos), block.size());
-    std::string line(block.substr(pos, nl - pos));
-    pos = nl + 1;
-    while (pos < block.size() && (block[pos] == ' ' || block[pos] == '\t')) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      nl = std::min(block.find('\n', pos), block.size());
-      line.append(block.substr(pos + 1, nl - pos - 1));
-      pos = nl + 1;
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  ContentLines lines(block);
+  while (const std::optional<ContentLine> content = lines.next()) {
+    const std::string_view line = content->text;
     const std::string_view name = nameOf(line);
     if (equalsUpper(name, "BEGIN")) ++depth;
     if (equalsUpper(name, "END")) --depth;

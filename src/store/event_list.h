@@ -12,10 +12,9 @@
 #include <string_view>
 #include <vector>
 
-namespace velkor {
+#include "store/instant.h"
 
-// An absolute point in time: milliseconds since 1970-01-01T00:00:00Z.
-using Instant = std::chrono::sys_time<std::chrono::milliseconds>;
+namespace velkor {
 
 // Distinct texts, each stored once and named by its index.
 class TextPool {
