@@ -8,8 +8,8 @@
 #include "store/store.h"
 
 // Computed at configure time from the headers whose types cross the seam (store.h,
-// event_list.h, this file): a module built against other declarations carries another number
-// and is left out.
+// event_list.h, instant.h, this file): a module built against other declarations carries
+// another number and is left out.
 #ifndef VELKOR_DESKTOP_MODULE_VERSION
 #error "VELKOR_DESKTOP_MODULE_VERSION comes from the build"
 #endif
