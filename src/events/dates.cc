@@ -132,7 +132,8 @@ std::uint64_t localMinute(Instant instant) {
          static_cast<std::uint64_t>(f.tm_min);
 }
 
-void appendStamp(std::string& out, std::uint64_t minute) {
+void localStamp(std::uint64_t minute, std::string& out) {
+  out.clear();
   if (minute == 0) return;
   const std::int64_t year = yearOf(minute);
   char text[48];
@@ -152,7 +153,7 @@ void appendStamp(std::string& out, std::uint64_t minute) {
 
 std::string localStamp(Instant instant) {
   std::string text;
-  appendStamp(text, localMinute(instant));
+  localStamp(localMinute(instant), text);
   return text;
 }
 

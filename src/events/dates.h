@@ -21,7 +21,8 @@ std::string localStamp(Instant instant);
 // The same reading as one number whose order is that of (year, month, day, hour, minute); 0 when
 // the instant has no local reading (its stamp is empty).
 std::uint64_t localMinute(Instant instant);
-// Appends the stamp text of a local minute: localStamp(t) is the text of localMinute(t).
-void appendStamp(std::string& out, std::uint64_t minute);
+// The stamp text of a local minute into `out` (its buffer reused across a long answer):
+// localStamp(t) is the text of localMinute(t).
+void localStamp(std::uint64_t minute, std::string& out);
 
 }  // namespace velkor

@@ -87,9 +87,9 @@ struct Shift {
   const Override* source = nullptr;
 };
 
-class FileSearch {
+class RecurrenceExpander {
  public:
-  FileSearch(const IcsQuery& query, FileZones& zones)
+  RecurrenceExpander(const IcsQuery& query, FileZones& zones)
       : query_(query),
         zones_(zones),
         windowStart_(
@@ -98,7 +98,7 @@ class FileSearch {
         windowEnd_(std::chrono::duration_cast<std::chrono::seconds>(query.end.time_since_epoch())
                        .count()) {}
 
-  std::vector<Occurrence> occurrences(const Unit& unit) {
+  std::vector<Occurrence> occurrences(const UidEvents& unit) {
     std::vector<Occurrence> found;
     std::optional<Timing> master;
     if (unit.master != nullptr) master = timingOf(unit.master, zones_);
@@ -125,7 +125,7 @@ class FileSearch {
 
   // The overrides with their instances; of several for one instance, the one that supersedes
   // the others.
-  std::vector<Override> overridesOf(const Unit& unit, const std::optional<Timing>& master) {
+  std::vector<Override> overridesOf(const UidEvents& unit, const std::optional<Timing>& master) {
     std::vector<Override> out;
     std::unordered_map<Seconds, std::size_t> byInstant, byDay;  // instance key -> index in `out`
     for (icalcomponent* c : unit.overrides) {
@@ -173,7 +173,7 @@ class FileSearch {
   // The distinct starts of a timed series' DTSTART and rules in [from, to).
   std::vector<Seconds> startsIn(icalcomponent* master, const Timing& timing, Seconds from,
                                 Seconds to) {
-    FileSearch day(query_, zones_);
+    RecurrenceExpander day(query_, zones_);
     day.windowStart_ = from;
     day.windowEnd_ = to;
     std::vector<Seconds> starts;
@@ -402,8 +402,9 @@ bool supersedes(icalcomponent* later, icalcomponent* earlier) {
   return stampOf(later) >= stampOf(earlier);
 }
 
-std::vector<Occurrence> occurrencesOf(const Unit& unit, const IcsQuery& query, FileZones& zones) {
-  FileSearch search(query, zones);
+std::vector<Occurrence> occurrencesOf(const UidEvents& unit, const IcsQuery& query,
+                                      FileZones& zones) {
+  RecurrenceExpander search(query, zones);
   return search.occurrences(unit);
 }
 

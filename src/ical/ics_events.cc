@@ -19,19 +19,19 @@ bool appendParsed(const std::string& text, std::uint32_t calendar, const IcsQuer
   std::vector<std::string> rawTexts;
   std::vector<std::string_view> texts;
   const std::string rest = withTextTokens(withoutZoneBlocks(text, blocks), rawTexts, texts);
-  const ComponentPtr root(parseCalendarText(rest));
+  const ComponentPtr root = parseCalendarText(rest);
   if (!root) return false;
   std::vector<icalcomponent*> events;
-  FileZones fileZones(zones.impl());
+  FileZones fileZones(zones);
   for (std::string_view block : blocks) {
-    const ZoneCache::Impl::Defined& d = fileZones.cache.fromBlock(block);
+    const ZoneTable::Defined& d = fileZones.cache.fromBlock(block);
     if (!d.tzid.empty()) fileZones.definitions.push_back(Definition{d.tzid, &d.own, nullptr});
   }
   collect(root.get(), 0, events, fileZones);
   // The occurrences of one VEVENT follow each other: its texts are read once for all of them.
   icalcomponent* source = nullptr;
   std::optional<std::string> title, location;
-  for (const Unit& unit : unitsOf(events)) {
+  for (const UidEvents& unit : unitsOf(events)) {
     for (const Occurrence& o : occurrencesOf(unit, query, fileZones)) {
       if (out.size() >= query.maxEvents) return true;
       if (o.source != source) {

@@ -17,6 +17,8 @@ namespace velkor {
 // zone (and expanding its transitions) costs far more than reading a small file. Zones given in a
 // file are keyed by their whole text, so two files never share a zone unless they define it alike.
 // Not shared between threads.
+struct ZoneTable;
+
 class ZoneCache {
  public:
   ZoneCache();
@@ -24,11 +26,9 @@ class ZoneCache {
   ZoneCache(const ZoneCache&) = delete;
   ZoneCache& operator=(const ZoneCache&) = delete;
 
-  struct Impl;
-  Impl& impl() { return *impl_; }
-
  private:
-  std::unique_ptr<Impl> impl_;
+  friend struct FileZones;  // the one reader of the table
+  std::unique_ptr<ZoneTable> table_;
 };
 
 // A text read in parts (a single-file calendar, any large file, a store's batch of components) puts

@@ -126,7 +126,7 @@ std::string withTextTokens(std::string_view text, std::vector<std::string>& stor
 // One unit per UID, where its first master stands, or with no master where its first override
 // stands; of several masters the one that supersedes the others stands alone (its EXDATE and
 // RDATE alone count). Events without UID are units of their own.
-std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
+std::vector<UidEvents> unitsOf(const std::vector<icalcomponent*>& events) {
   std::vector<bool> isOverride(events.size());
   std::unordered_map<std::string_view, std::size_t> anchor;  // UID -> first master, or override
   for (std::size_t i = 0; i < events.size(); ++i) {
@@ -137,12 +137,12 @@ std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
     const auto [it, added] = anchor.try_emplace(uid, i);
     if (!added && isOverride[it->second] && !isOverride[i]) it->second = i;
   }
-  std::vector<Unit> units;
+  std::vector<UidEvents> units;
   std::unordered_map<std::string_view, std::size_t> unitOf;  // UID -> index into units
   for (std::size_t i = 0; i < events.size(); ++i) {
     const char* uid = icalcomponent_get_uid(events[i]);
     if (uid == nullptr) {
-      units.push_back(isOverride[i] ? Unit{nullptr, {events[i]}} : Unit{events[i], {}});
+      units.push_back(isOverride[i] ? UidEvents{nullptr, {events[i]}} : UidEvents{events[i], {}});
     } else if (anchor.at(uid) == i) {
       unitOf.emplace(uid, units.size());
       units.emplace_back();
@@ -151,7 +151,7 @@ std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
   for (std::size_t i = 0; i < events.size(); ++i) {
     const char* uid = icalcomponent_get_uid(events[i]);
     if (uid == nullptr) continue;
-    Unit& unit = units[unitOf.at(uid)];
+    UidEvents& unit = units[unitOf.at(uid)];
     if (isOverride[i]) {
       unit.overrides.push_back(events[i]);
     } else if (unit.master == nullptr || supersedes(events[i], unit.master)) {
@@ -168,7 +168,7 @@ std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
     order.emplace_back(uid != nullptr ? firstOf.try_emplace(uid, u).first->second : u, u);
   }
   std::sort(order.begin(), order.end());
-  std::vector<Unit> ordered;
+  std::vector<UidEvents> ordered;
   ordered.reserve(units.size());
   for (const auto& [first, u] : order) ordered.push_back(std::move(units[u]));
   return ordered;
@@ -221,14 +221,14 @@ namespace {
 // costs time in the square of its length (a 16 MB line took over a minute). This reader hands out
 // the same pieces and remembers where the line ends. Unlike libical's, it does not turn the last
 // byte of a cut piece into a line feed when the line ends in CR alone, so such lines stay whole.
-struct LineReader {
+struct ParserInput {
   const char* pos;
   const char* end;
   const char* lf = nullptr;  // the first LF at or after `pos`, or `end` when there is none
   const char* cr = nullptr;  // likewise for CR
 };
 
-const char* nextOf(LineReader& r, const char*& cached, char c) {
+const char* nextOf(ParserInput& r, const char*& cached, char c) {
   if (cached == nullptr || (cached < r.pos && cached != r.end)) {
     const void* hit = std::memchr(r.pos, c, static_cast<std::size_t>(r.end - r.pos));
     cached = hit != nullptr ? static_cast<const char*>(hit) : r.end;
@@ -237,7 +237,7 @@ const char* nextOf(LineReader& r, const char*& cached, char c) {
 }
 
 char* nextPiece(char* out, std::size_t size, void* data) {
-  LineReader& r = *static_cast<LineReader*>(data);
+  ParserInput& r = *static_cast<ParserInput*>(data);
   if (r.pos == r.end || size < 2) return nullptr;
   std::size_t n = static_cast<std::size_t>(r.end - r.pos);
   bool crEnds = false;
@@ -265,15 +265,15 @@ struct ParserFree {
 }  // namespace
 
 // What icalparser_parse_string gives for `text` (up to a NUL byte, a leading BOM skipped).
-icalcomponent* parseCalendarText(const std::string& text) {
-  LineReader reader{text.c_str(), text.c_str() + std::strlen(text.c_str())};
+ComponentPtr parseCalendarText(const std::string& text) {
+  ParserInput reader{text.c_str(), text.c_str() + std::strlen(text.c_str())};
   if (reader.end - reader.pos >= 3 && std::memcmp(reader.pos, "\xEF\xBB\xBF", 3) == 0) {
     reader.pos += 3;
   }
   const std::unique_ptr<icalparser, ParserFree> parser(icalparser_new());
   if (!parser) return nullptr;
   icalparser_set_gen_data(parser.get(), &reader);
-  return icalparser_parse(parser.get(), nextPiece);
+  return ComponentPtr(icalparser_parse(parser.get(), nextPiece));
 }
 
 }  // namespace velkor

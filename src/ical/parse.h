@@ -12,7 +12,7 @@
 namespace velkor {
 
 // What icalparser_parse_string gives for `text` (up to a NUL byte, a leading BOM skipped).
-icalcomponent* parseCalendarText(const std::string& text);
+ComponentPtr parseCalendarText(const std::string& text);
 
 // The VEVENTs and VTIMEZONEs of a parsed calendar (at the top, or inside a top-level VCALENDAR),
 // and the zone the calendar names for its floating times (X-WR-TIMEZONE).
@@ -32,6 +32,6 @@ std::string withoutZoneBlocks(std::string_view text, std::vector<std::string_vie
 
 // One unit per UID, in the order of each UID's first master (or, without master, first override):
 // the master that supersedes the others of its UID, and every override of the UID.
-std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events);
+std::vector<UidEvents> unitsOf(const std::vector<icalcomponent*>& events);
 
 }  // namespace velkor

@@ -137,7 +137,7 @@ icaltimetype wallOf(Seconds s) {
 
 Seconds utcSeconds(const icaltimetype& t) { return naiveSeconds(t); }
 
-const ZoneCache::Impl::Defined& ZoneCache::Impl::fromBlock(std::string_view block) {
+const ZoneTable::Defined& ZoneTable::fromBlock(std::string_view block) {
   auto [it, added] = blocks.try_emplace(std::string(block));
   if (added) {
     ComponentPtr c(icalparser_parse_string(it->first.c_str()));
@@ -154,7 +154,7 @@ const ZoneCache::Impl::Defined& ZoneCache::Impl::fromBlock(std::string_view bloc
   return it->second;
 }
 
-const OwnZone& ZoneCache::Impl::fromDefinition(icalcomponent* vtimezone) {
+const OwnZone& ZoneTable::fromDefinition(icalcomponent* vtimezone) {
   const BufferPtr text(icalcomponent_as_ical_string_r(vtimezone));
   static const OwnZone kNone;
   if (!text) return kNone;
@@ -163,7 +163,7 @@ const OwnZone& ZoneCache::Impl::fromDefinition(icalcomponent* vtimezone) {
   return it->second;
 }
 
-icaltimezone* ZoneCache::Impl::fromSystem(const std::string& name) {
+icaltimezone* ZoneTable::fromSystem(const std::string& name) {
   auto [it, added] = system.try_emplace(name);
   if (!added) return it->second.get();
   std::string found = name;
@@ -181,7 +181,7 @@ icaltimezone* ZoneCache::Impl::fromSystem(const std::string& name) {
   return it->second.get();
 }
 
-ZoneCache::ZoneCache() : impl_(std::make_unique<Impl>()) {}
+ZoneCache::ZoneCache() : table_(std::make_unique<ZoneTable>()) {}
 ZoneCache::~ZoneCache() = default;
 
 void quietLibical() {

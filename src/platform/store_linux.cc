@@ -4,8 +4,9 @@
 #include <thread>
 #include <unordered_map>
 
+#include "filestore/file_store.h"
 #include "filestore/filestore.h"
-#include "platform/linux_stores.h"
+#include "platform/module_loader.h"
 
 namespace velkor {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "platform/linux_stores.h"
+#include "platform/module_loader.h"
 #include "store/desktop_module.h"
 
 #ifndef VELKOR_DESKTOP_MODULE_DIR
