@@ -7,7 +7,7 @@ and, as local calendar.ics files, to EDS: every `events` run of those cases must
 from both (ids apart). Then the listing, a CalDAV calendar on a local Radicale (radicale on
 PATH) and the fallbacks: a server that stops, a dead bus address and no bus at all answer from what
 is there, with nothing on standard error."""
-import atexit, json, os, re, socket, subprocess, sys, tempfile, time
+import atexit, json, os, re, shutil, socket, subprocess, sys, tempfile, time
 
 binary, cases_dir = sys.argv[1], sys.argv[2]
 home = os.environ["HOME"]
@@ -179,6 +179,18 @@ for name, env in [("dead bus", dict(os.environ, DBUS_SESSION_BUS_ADDRESS=f"unix:
     status, out = run("calendars", env=env)
     if status != 0 or sorted(c["id"] for c in json.loads(out)) != sorted(c["id"] for c in files_only):
         failures.append(f"{name}: {status} {out}")
+
+# The program without its module (copied alone), the registry answering on the bus: the file
+# store alone, and the EDS ids unknown.
+with tempfile.TemporaryDirectory() as bare:
+    shutil.copy(binary, bare)
+    lone = os.path.join(bare, os.path.basename(binary))
+    listed = subprocess.run([lone, "calendars"], capture_output=True, timeout=60)
+    asked = subprocess.run([lone, "events", busiest[1], busiest[2], eds_ids], capture_output=True,
+                           timeout=60)
+    if (listed.returncode, listed.stderr, asked.stdout, asked.stderr) != (0, b"", b"[]\n", b"") or \
+            sorted(c["id"] for c in json.loads(listed.stdout)) != sorted(c["id"] for c in files_only):
+        failures.append(f"without the module: {listed} {asked}")
 
 print(f"{len(calendars)} calendars, {len(windows)} windows, {compared} events compared")
 for f in failures:
