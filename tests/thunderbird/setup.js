@@ -1,8 +1,9 @@
 // Marionette chrome script: registers the test calendars the way Thunderbird's own dialogs do and
-// fills them through Thunderbird's calendar API. Arguments: the local events (iCalendar text), the
-// event of the disabled calendar, the CalDAV login and collection URLs, the event added through the
-// cached CalDAV calendar, and how many items the server holds before it. Returns the ids by role.
-const [localText, disabledText, dav, addedText, serverItems] = arguments;
+// fills them through Thunderbird's calendar API. Arguments: name and colour by role, the local events
+// (iCalendar text), the event of the disabled calendar, the CalDAV login and collection URLs, the
+// event added through the cached CalDAV calendar, and how many items the server holds before it.
+// Returns the ids by role.
+const [looks, localText, disabledText, dav, addedText, serverItems] = arguments;
 const { cal } = ChromeUtils.importESModule("resource:///modules/calendar/calUtils.sys.mjs");
 
 function parse(text) {
@@ -11,10 +12,10 @@ function parse(text) {
   return parser.getItems();
 }
 
-function calendar(type, uri, name, color, props = {}) {
+function calendar(type, uri, role, props = {}) {
   const created = cal.manager.createCalendar(type, Services.io.newURI(uri));
-  created.name = name;
-  created.setProperty("color", color);
+  created.name = looks[role].title;
+  created.setProperty("color", looks[role].color);
   for (const [key, value] of Object.entries(props)) {
     created.setProperty(key, value);
   }
@@ -37,11 +38,11 @@ async function until(what, check, seconds) {
 }
 
 return (async () => {
-  const local = calendar("storage", "moz-storage-calendar://", "Velkor Local", "#3a87ad");
+  const local = calendar("storage", "moz-storage-calendar://", "local");
   for (const item of parse(localText)) {
     await local.addItem(item);
   }
-  const disabled = calendar("storage", "moz-storage-calendar://", "Old Plans", "#888888");
+  const disabled = calendar("storage", "moz-storage-calendar://", "disabled");
   for (const item of parse(disabledText)) {
     await disabled.addItem(item);
   }
@@ -52,10 +53,10 @@ return (async () => {
   Services.prefs.setBoolPref("signon.rememberSignons", true);
   await cal.auth.passwordManagerSave(dav.user, dav.password, dav.origin, dav.realm);
   const network = { username: dav.user, "calendar-main-in-composite": true };
-  const cached = calendar("caldav", dav.cached, "Team (CalDAV)", "#e6194b",
-                          { ...network, "cache.enabled": true });
-  const uncached = calendar("caldav", dav.uncached, "Live only", "#3cb44b",
-                            { ...network, "cache.enabled": false });
+  const cached = calendar("caldav", dav.cached, "cached", {
+    ...network, "cache.enabled": true });
+  const uncached = calendar("caldav", dav.uncached, "uncached", {
+    ...network, "cache.enabled": false });
   await until("the cached calendar's first sync", async () =>
     (await events(cached)).length == serverItems, 60);
   for (const item of parse(addedText)) {

@@ -19,6 +19,11 @@ WINDOWS = [("2026-06-08", "2026-06-15"), ("2026-03-23", "2026-03-30"),
            ("2026-12-28", "2027-01-04"), ("2026-01-01", "2027-01-01")]
 ADDED_UID = "added-through-thunderbird@velkor"
 USER, PASSWORD, REALM = "velkor", "s3cret", "Velkor test server"
+# Title and colour of the calendars by role, and the kind the program gives the listed ones.
+LOOKS = {"local": {"title": "Velkor Local", "color": "#3a87ad", "kind": "local"},
+         "disabled": {"title": "Old Plans", "color": "#888888"},
+         "cached": {"title": "Team (CalDAV)", "color": "#e6194b", "kind": "caldav"},
+         "uncached": {"title": "Live only", "color": "#3cb44b"}}
 
 
 def read(name):
@@ -87,7 +92,7 @@ def make(home, zone, log):
             "toolkit.telemetry.reportingpolicy.firstRun": False,
             "network.dns.localDomains": "",
         })
-        ids = client.script(open(os.path.join(HERE, "setup.js")).read(), read("events.ics"),
+        ids = client.script(open(os.path.join(HERE, "setup.js")).read(), LOOKS, read("events.ics"),
                             read("disabled.ics"), dav, wrap(by_uid(read("caldav.ics"))[ADDED_UID]),
                             server_items)
     except BaseException:
