@@ -84,7 +84,7 @@ PrivateFolder::PrivateFolder() {
   std::error_code ec;
   fs::path base = fs::temp_directory_path(ec);
   if (ec) base = "/tmp";
-  std::string pattern = (base / "velkor-tb-XXXXXX").string();
+  std::string pattern = (base / "velkor-tbcopy-XXXXXX").string();
   if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
 }
 
