@@ -1,0 +1,36 @@
+#!/usr/bin/env python3
+"""Remakes the kept profile (profile/, a HOME layout) with Thunderbird and Radicale on PATH: the
+profile tbprofile.make() writes, trimmed to the files a reader of Thunderbird's calendars opens,
+and beside it occurrences.json, Thunderbird's own occurrence lists for every window and zone,
+written as the program writes events. Usage: keep_profile.py [DEST] (default: profile/ here)."""
+import json, os, shutil, sys, tempfile
+
+import tbprofile
+
+dest = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(tbprofile.HERE, "profile"))
+home = tempfile.mkdtemp(prefix="velkor-tb-")
+try:
+    with open(os.path.join(home, "log"), "w") as log:
+        tb, server, ids = tbprofile.make(home, tbprofile.ZONES[0], log)
+        try:
+            found = tbprofile.lists(tb.client, ids)
+            tb.quit()
+        finally:
+            tb.kill()
+            server.kill()
+            server.wait()
+    profile = os.path.relpath(tb.profile_dir(), home)
+    shutil.rmtree(dest, ignore_errors=True)
+    for name in [".thunderbird/installs.ini", ".thunderbird/profiles.ini", f"{profile}/prefs.js",
+                 f"{profile}/calendar-data/local.sqlite", f"{profile}/calendar-data/cache.sqlite"]:
+        os.makedirs(os.path.dirname(os.path.join(dest, name)), exist_ok=True)
+        shutil.copyfile(os.path.join(home, name), os.path.join(dest, name))
+    with open(os.path.join(dest, "occurrences.json"), "w", encoding="utf-8") as f:
+        json.dump({"calendars": ids,
+                   "windows": [{"zone": zone, "from": start, "to": end, "events": events}
+                               for (zone, start, end), events in found.items()]},
+                  f, ensure_ascii=False, indent=1, sort_keys=True)
+        f.write("\n")
+    print(f"{dest}: {sum(len(e) for e in found.values())} occurrences in {len(found)} lists")
+finally:
+    shutil.rmtree(home, ignore_errors=True)
