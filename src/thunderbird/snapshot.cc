@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "filestore/files.h"
@@ -72,6 +73,14 @@ bool copyStable(const fs::path& database, const fs::path& folder,
   return true;
 }
 
+// A damaged or truncated copy is refused here rather than answered in part later.
+bool intact(sqlite3* db) {
+  const Statement s = prepare(db, "PRAGMA quick_check(1)");
+  if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return false;
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0));
+  return text != nullptr && std::string_view(text) == "ok";
+}
+
 int schemaVersion(sqlite3* db) {
   const Statement s = prepare(db, "SELECT version FROM cal_calendar_schema_version LIMIT 1");
   if (!s || sqlite3_step(s.get()) != SQLITE_ROW) return 0;
@@ -111,6 +120,7 @@ std::optional<Snapshot> snapshotDatabase(const fs::path& database,
       sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
   snap.db.reset(db);
   if (rc != SQLITE_OK) return std::nullopt;
+  if (!intact(db)) return std::nullopt;
   snap.schemaVersion = schemaVersion(db);
   if (snap.schemaVersion != 22 && snap.schemaVersion != 23) return std::nullopt;
   return snap;
