@@ -38,9 +38,10 @@ if [ "$(uname -s)" = Darwin ]; then
 fi
 
 # dpkg-shlibdeps (dpkg-dev) and file let CPack declare the libraries the package depends on;
-# libecal and libedataserver let the program read GNOME's calendar store.
+# libecal and libedataserver let the program read GNOME's calendar store, libsqlite3
+# Thunderbird's.
 packages=(cmake make g++ pkg-config libical-dev libicu-dev dpkg-dev file libecal2.0-dev
-          libedataserver1.2-dev)
+          libedataserver1.2-dev libsqlite3-dev)
 # The desktop store's tests run the calendar service under a private session bus, with a
 # local Radicale as a CalDAV server.
 $program_only || packages+=(clang libgtest-dev libgmock-dev libbenchmark-dev tzdata python3

@@ -1,4 +1,4 @@
-// The two stores of the Linux build, and the one that answers from both.
+// The stores of the Linux build, and the one that answers from both.
 #pragma once
 
 #include <filesystem>
@@ -15,5 +15,10 @@ std::unique_ptr<Store> openFileStore(std::filesystem::path root);
 // within a few seconds; null otherwise, and always in a build without it. Writes nothing to
 // standard error. Its calendar ids start with '/', which no file-store id does.
 std::unique_ptr<Store> openDesktopStore();
+
+// Thunderbird's calendars in the profile below $HOME (plain, snap or Flatpak install); null when
+// there is no profile. Writes nothing to standard error and never opens the profile's files for
+// writing. Its calendar ids start with "/thunderbird/".
+std::unique_ptr<Store> openThunderbirdStore();
 
 }  // namespace velkor

@@ -1,0 +1,46 @@
+// Thunderbird's preferences (prefs.js) and the calendar registry they hold.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "store/store.h"
+
+namespace velkor {
+
+using PrefValue = std::variant<std::string, std::int64_t, bool>;
+using Prefs = std::map<std::string, PrefValue, std::less<>>;
+
+// The `user_pref("name", value);` lines of a prefs.js text: strings (with JavaScript escapes),
+// integers and booleans. A line that is not one of them is skipped; a later line wins.
+Prefs parsePrefs(std::string_view text);
+
+// Where a calendar's events are on disk.
+enum class Database { kNone, kLocal, kCache };  // calendar-data/local.sqlite, cache.sqlite
+
+struct RegisteredCalendar {
+  std::string uuid;
+  std::string name;
+  std::string type;  // storage, caldav, ics, or an add-on's
+  std::string uri;
+  std::optional<std::string> color;
+  bool disabled = false;
+  bool cached = false;  // cache.enabled
+  Database database() const;
+  // The account kind the listing shows (the store's source type).
+  long sourceType() const;
+};
+
+// Every calendar of `calendar.registry.*`, in the order of calendar.list.sortOrder, then the rest
+// by uuid.
+std::vector<RegisteredCalendar> registeredCalendars(const Prefs& prefs);
+
+// The lower-cased host of a URI ("scheme://user@host:port/path"); empty when there is none.
+std::string uriHost(std::string_view uri);
+
+}  // namespace velkor
