@@ -24,7 +24,7 @@ class Client:
                 if time.monotonic() > deadline:
                     raise MarionetteError(f"no Marionette on port {port}")
                 time.sleep(0.3)
-        self.sock.settimeout(300)
+        self.sock.settimeout(150)
         self.buffer, self.next_id = b"", 1
         hello = self._receive()
         if not isinstance(hello, dict) or hello.get("marionetteProtocol") != 3:
@@ -109,7 +109,7 @@ class Thunderbird:
         self.client = Client(port, time.monotonic() + timeout)
         self.client.command("WebDriver:NewSession", {"capabilities": {}})
         self.client.command("Marionette:SetContext", {"value": "chrome"})
-        self.client.command("WebDriver:SetTimeouts", {"script": 240000})
+        self.client.command("WebDriver:SetTimeouts", {"script": 120000})
         return self.client
 
     def quit(self, timeout=60):
