@@ -2,29 +2,42 @@
 """Remakes the kept profile (profile/, a HOME layout) with Thunderbird and Radicale on PATH: the
 profile tbprofile.make() writes, trimmed to the files a reader of Thunderbird's calendars opens,
 and beside it occurrences.json, Thunderbird's own occurrence lists for every window and zone,
-written as the program writes events. Usage: keep_profile.py [DEST] (default: profile/ here)."""
+written as the program writes events. Usage: keep_profile.py [DEST] (default: profile/ here).
+keep_profile.py --lists: only asks Thunderbird again for the lists over the kept profile (a copy
+of it), so that the profile and its ids stay as they are."""
 import json, os, shutil, sys, tempfile
 
 import tbprofile
 
-dest = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(tbprofile.HERE, "profile"))
+lists_only = sys.argv[1:] == ["--lists"]
+dest = os.path.join(tbprofile.HERE, "profile")
+if len(sys.argv) > 1 and not lists_only:
+    dest = os.path.abspath(sys.argv[1])
 home = tempfile.mkdtemp(prefix="velkor-tb-")
 try:
     with open(os.path.join(home, "log"), "w") as log:
-        tb, server, ids = tbprofile.make(home, tbprofile.ZONES[0], log)
+        if lists_only:
+            shutil.copytree(os.path.join(dest, ".thunderbird"), os.path.join(home, ".thunderbird"))
+            ids = json.load(open(os.path.join(dest, "occurrences.json")))["calendars"]
+            tb, server = tbprofile.reopen(home, tbprofile.ZONES[0], log), None
+        else:
+            tb, server, ids = tbprofile.make(home, tbprofile.ZONES[0], log)
         try:
             found = tbprofile.lists(tb.client, ids)
             tb.quit()
         finally:
             tb.kill()
-            server.kill()
-            server.wait()
-    profile = os.path.relpath(tb.profile_dir(), home)
-    shutil.rmtree(dest, ignore_errors=True)
-    for name in [".thunderbird/installs.ini", ".thunderbird/profiles.ini", f"{profile}/prefs.js",
-                 f"{profile}/calendar-data/local.sqlite", f"{profile}/calendar-data/cache.sqlite"]:
-        os.makedirs(os.path.dirname(os.path.join(dest, name)), exist_ok=True)
-        shutil.copyfile(os.path.join(home, name), os.path.join(dest, name))
+            if server:
+                server.kill()
+                server.wait()
+    if not lists_only:
+        profile = os.path.relpath(tb.profile_dir(), home)
+        shutil.rmtree(dest, ignore_errors=True)
+        for name in [".thunderbird/installs.ini", ".thunderbird/profiles.ini",
+                     f"{profile}/prefs.js", f"{profile}/calendar-data/local.sqlite",
+                     f"{profile}/calendar-data/cache.sqlite"]:
+            os.makedirs(os.path.dirname(os.path.join(dest, name)), exist_ok=True)
+            shutil.copyfile(os.path.join(home, name), os.path.join(dest, name))
     with open(os.path.join(dest, "occurrences.json"), "w", encoding="utf-8") as f:
         json.dump({"calendars": ids,
                    "windows": [{"zone": zone, "from": start, "to": end, "events": events}

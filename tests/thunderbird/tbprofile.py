@@ -69,29 +69,34 @@ def radicale(home, log):
     return server, dav, len(seeded)
 
 
-def make(home, zone, log):
-    """Makes the profile; returns the running Thunderbird, the Radicale process and the calendar
-    ids by role (local, disabled, cached, uncached, home)."""
+def environment(home, zone):
     env = dict(os.environ, HOME=home, TZ=zone, XDG_CONFIG_HOME=os.path.join(home, ".config"),
                XDG_DATA_HOME=os.path.join(home, ".local", "share"),
                XDG_CACHE_HOME=os.path.join(home, ".cache"), MOZ_CRASHREPORTER_DISABLE="1")
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
+    return env
+
+
+PREFS = {
+    "calendar.timezone.useSystemTimezone": False,
+    # No first-run dialogs, updates or outside requests.
+    "mail.provider.suppress_dialog_on_startup": True,
+    "mail.shell.checkDefaultClient": False,
+    "app.update.disabledForTesting": True,
+    "datareporting.policy.dataSubmissionEnabled": False,
+    "toolkit.telemetry.reportingpolicy.firstRun": False,
+}
+
+
+def make(home, zone, log):
+    """Makes the profile; returns the running Thunderbird, the Radicale process and the calendar
+    ids by role (local, disabled, cached, uncached, home)."""
     server, dav, server_items = radicale(home, log)
-    tb = Thunderbird(home, env, log)
+    tb = Thunderbird(home, environment(home, zone), log)
     try:
         tb.make_profiles()
-        client = tb.start({
-            "calendar.timezone.useSystemTimezone": False,
-            "calendar.timezone.local": zone,
-            # No first-run dialogs, updates or outside requests.
-            "mail.provider.suppress_dialog_on_startup": True,
-            "mail.shell.checkDefaultClient": False,
-            "app.update.disabledForTesting": True,
-            "datareporting.policy.dataSubmissionEnabled": False,
-            "toolkit.telemetry.reportingpolicy.firstRun": False,
-            "network.dns.localDomains": "",
-        })
+        client = tb.start(dict(PREFS, **{"calendar.timezone.local": zone}))
         ids = client.script(open(os.path.join(HERE, "setup.js")).read(), LOOKS, read("events.ics"),
                             read("disabled.ics"), dav, wrap(by_uid(read("caldav.ics"))[ADDED_UID]),
                             server_items)
@@ -101,6 +106,17 @@ def make(home, zone, log):
         server.wait()
         raise
     return tb, server, ids
+
+
+def reopen(home, zone, log):
+    """Thunderbird over a profile already in HOME=home (its CalDAV server gone: the cache answers)."""
+    tb = Thunderbird(home, environment(home, zone), log)
+    try:
+        tb.start(dict(PREFS, **{"calendar.timezone.local": zone}))
+    except BaseException:
+        tb.kill()
+        raise
+    return tb
 
 
 def lists(client, ids):
