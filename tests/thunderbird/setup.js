@@ -1,9 +1,9 @@
 // Marionette chrome script: registers the test calendars the way Thunderbird's own dialogs do and
 // fills them through Thunderbird's calendar API. Arguments: name and colour by role, the local events
-// (iCalendar text), the event of the disabled calendar, the CalDAV login and collection URLs, the
-// event added through the cached CalDAV calendar, and how many items the server holds before it.
-// Returns the ids by role.
-const [looks, localText, disabledText, dav, addedText, serverItems] = arguments;
+// (iCalendar text), the event of the disabled calendar, the CalDAV login, collection URLs and the
+// UIDs to delete and move offline, the events added through the cached CalDAV calendar online and
+// offline, and how many items the server holds before them. Returns the ids by role.
+const [looks, localText, disabledText, dav, addedText, offlineText, serverItems] = arguments;
 const { cal } = ChromeUtils.importESModule("resource:///modules/calendar/calUtils.sys.mjs");
 
 function parse(text) {
@@ -64,6 +64,24 @@ return (async () => {
   }
   await until("the added event in the cache", async () =>
     (await events(cached)).length == serverItems + 1, 60);
+
+  // Working offline, changes stay in the cache, flagged, until the next sync: one event deleted,
+  // one moved a week later and retitled, one added.
+  Services.io.offline = true;
+  const byUid = async uid => (await events(cached)).find(item => item.id == uid);
+  await cached.deleteItem(await byUid(dav.deleted));
+  const original = await byUid(dav.moved);
+  const moved = original.clone();
+  moved.title += " (moved offline)";
+  for (const key of ["startDate", "endDate"]) {
+    const date = moved[key].clone();
+    date.addDuration(cal.createDuration("P7D"));
+    moved[key] = date;
+  }
+  await cached.modifyItem(moved, original);
+  for (const item of parse(offlineText)) {
+    await cached.addItem(item);
+  }
   return {
     local: local.id,
     disabled: disabled.id,

@@ -216,10 +216,18 @@ else:
     atexit.register(server.kill)
     atexit.register(tb.kill)
     lists = tbprofile.lists(tb.client, ids)
+    # The offline changes must be in Thunderbird's own lists, or they would test nothing.
+    titles = {e["title"] for events in lists.values() for e in events}
+    if not {"Added while offline", "Offsite (moved offline)"} <= titles or "Release" in titles:
+        failures.append(f"Thunderbird's lists miss the offline changes: {sorted(titles)}")
     print("while Thunderbird runs:", wal_state(home, tb.profile_dir()))
     check(home, ids, lists, "while Thunderbird runs")
     tb.quit()
     check(home, ids, lists, "after Thunderbird quit")
+    cache = os.path.join(tb.profile_dir(), "calendar-data", "cache.sqlite")
+    with sqlite3.connect(f"file:{cache}?mode=ro&immutable=1", uri=True) as db:
+        journal = db.execute("select offline_journal, count(*) from cal_events group by 1").fetchall()
+    print("after Thunderbird quit: cache rows by offline_journal", dict(journal))
     if failures:
         log.close()
         lines = [l for l in open(log.name, errors="replace") if l.strip() and "gtk_" not in l.lower()]

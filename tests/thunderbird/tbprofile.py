@@ -17,7 +17,10 @@ ZONES = ["Europe/Berlin", "America/New_York"]
 WINDOWS = [("2026-06-08", "2026-06-15"), ("2026-03-23", "2026-03-30"),
            ("2026-10-19", "2026-10-26"), ("2026-10-26", "2026-11-02"), ("2026-03-01", "2026-04-01"),
            ("2026-12-28", "2027-01-04"), ("2026-01-01", "2027-01-01")]
-ADDED_UID = "added-through-thunderbird@velkor"
+# Of caldav.ics, the event Thunderbird adds online and the one it adds while working offline; it
+# then deletes and moves one each while offline (the cache keeps them flagged until the next sync).
+ADDED_UID, OFFLINE_UID = "added-through-thunderbird@velkor", "added-offline@velkor"
+DELETED_UID, MOVED_UID = "team-release@velkor", "team-offsite@velkor"
 USER, PASSWORD, REALM = "velkor", "s3cret", "Velkor test server"
 # Title and colour of the calendars by role, and the kind the program gives the listed ones.
 LOOKS = {"local": {"title": "Velkor Local", "color": "#3a87ad", "kind": "local"},
@@ -46,9 +49,10 @@ def wrap(blocks):
 
 def radicale(home, log):
     """Radicale on 127.0.0.1 with a password file: collection `team` seeded with caldav.ics (but the
-    event Thunderbird adds), `live` empty. Returns the process, the login and URLs, the item count."""
+    events Thunderbird adds), `live` empty. Returns the process, the login and URLs, the item count."""
     root = os.path.join(home, "radicale")
-    seeded = {uid: blocks for uid, blocks in by_uid(read("caldav.ics")).items() if uid != ADDED_UID}
+    seeded = {uid: blocks for uid, blocks in by_uid(read("caldav.ics")).items()
+              if uid not in (ADDED_UID, OFFLINE_UID)}
     for collection, items in [("team", seeded), ("live", {})]:
         folder = os.path.join(root, "collection-root", USER, collection)
         os.makedirs(folder)
@@ -65,7 +69,8 @@ def radicale(home, log):
          "--storage-filesystem-folder", root], stdout=log, stderr=subprocess.STDOUT)
     origin = f"http://127.0.0.1:{port}"
     dav = {"user": USER, "password": PASSWORD, "realm": REALM, "origin": origin,
-           "cached": f"{origin}/{USER}/team/", "uncached": f"{origin}/{USER}/live/"}
+           "cached": f"{origin}/{USER}/team/", "uncached": f"{origin}/{USER}/live/",
+           "deleted": DELETED_UID, "moved": MOVED_UID}
     return server, dav, len(seeded)
 
 
@@ -97,9 +102,10 @@ def make(home, zone, log):
     try:
         tb.make_profiles()
         client = tb.start(dict(PREFS, **{"calendar.timezone.local": zone}))
+        dav_items = by_uid(read("caldav.ics"))
         ids = client.script(open(os.path.join(HERE, "setup.js")).read(), LOOKS, read("events.ics"),
-                            read("disabled.ics"), dav, wrap(by_uid(read("caldav.ics"))[ADDED_UID]),
-                            server_items)
+                            read("disabled.ics"), dav, wrap(dav_items[ADDED_UID]),
+                            wrap(dav_items[OFFLINE_UID]), server_items)
     except BaseException:
         tb.kill()
         server.kill()
