@@ -22,7 +22,7 @@ Two readings of Thunderbird's (ical.js) differ from the program's on purpose and
   wall time with the change's local time), so the event and its instances stand an hour off.
   Seen in the kept lists, which Thunderbird gave over the kept profile after a restart."""
 import atexit, collections, datetime, hashlib, json, os, re, shutil, signal, sqlite3, subprocess
-import sys, tempfile, zoneinfo
+import sys, tempfile, time, zoneinfo
 
 import tbprofile
 
@@ -150,6 +150,59 @@ def check_events(home, ids, lists, when):
                             f"  program only: {program_only}\n  Thunderbird only: {thunderbird_only}")
 
 
+def check_reads_during_writes(home, tb, ids):
+    """Thunderbird adds events one at a time while the program answers the year again and again:
+    every answer well-formed, and each calendar in it either whole (every event there was before,
+    no other but the written ones) or, when its database kept changing while it was copied, left
+    out altogether (counted); once the writes are done, Thunderbird and the program agree again."""
+    zone, start, end, count = tbprofile.ZONES[0], "2026-01-01", "2027-01-01", 200
+    asked = ",".join("/thunderbird/" + ids[role] for role in ("local", "cached"))
+    # The program's answer before the writes (the year was compared with Thunderbird's above).
+    before = collections.Counter(json.dumps(e, sort_keys=True)
+                                 for e in json.loads(run(home, zone, "events", start, end, asked)))
+    tb.client.script(open(os.path.join(tbprofile.HERE, "writer.js")).read(), ids["local"], count,
+                     "velkor.test.written")
+    runs, states, left_out, written = 0, set(), collections.Counter(), 0
+    while written not in (count, -1) and not failures:
+        written = tb.client.script("return Services.prefs.getIntPref(arguments[0]);",
+                                   "velkor.test.written")
+        out = run(home, zone, "events", start, end, asked)
+        runs += 1
+        try:
+            got = collections.Counter(json.dumps(e, sort_keys=True) for e in json.loads(out))
+            present = {json.loads(e)["calendar"] for e in got}
+        except (ValueError, TypeError, AttributeError, KeyError):
+            failures.append(f"during writes: not a list of events: {out[:300]}")
+            break
+        missing = before - got
+        for calendar in {json.loads(e)["calendar"] for e in missing} - present:
+            left_out[calendar] += 1
+            missing = collections.Counter({e: n for e, n in missing.items()
+                                           if json.loads(e)["calendar"] != calendar})
+        extra = [json.loads(e)["title"] for e in (got - before).elements()]
+        if missing or any(not t.startswith("Written during reads ") for t in extra):
+            failures.append(f"during writes, answer {runs}: lost {len(missing)}: "
+                            f"{sorted(missing.elements())[:3]}, extra {len(extra)}: {extra[:3]}")
+        if "/thunderbird/" + ids["local"] in present:
+            states.add(len(extra))
+    for _ in range(240):  # after a failure above, the writes still end before the lists are taken
+        if written in (count, -1):
+            break
+        time.sleep(0.25)
+        written = tb.client.script("return Services.prefs.getIntPref(arguments[0]);",
+                                   "velkor.test.written")
+    if written != count:
+        failures.append(f"Thunderbird wrote {written} of {count} events")
+    if len(states) < 2 and not failures:
+        failures.append(f"the reads did not meet the writes: {runs} answers, states {states}")
+    answer = tb.client.script(open(os.path.join(tbprofile.HERE, "occurrences.js")).read(), zone,
+                              [ids["local"], ids["cached"]], [(start, end)])
+    check_events(home, ids, {(zone, start, end): answer[0]}, "after the writes")
+    print(f"while Thunderbird wrote {count} events: {runs} answers of the year, "
+          f"{len(states)} different numbers of written events seen, calendars left out of an "
+          f"answer: {sum(left_out.values())} times")
+
+
 def fingerprint(home):
     """Every entry below .thunderbird with its mode and the digest of its content."""
     seen = {}
@@ -222,6 +275,8 @@ else:
         failures.append(f"Thunderbird's lists miss the offline changes: {sorted(titles)}")
     print("while Thunderbird runs:", wal_state(home, tb.profile_dir()))
     check(home, ids, lists, "while Thunderbird runs")
+    check_reads_during_writes(home, tb, ids)
+    lists = tbprofile.lists(tb.client, ids)
     tb.quit()
     check(home, ids, lists, "after Thunderbird quit")
     cache = os.path.join(tb.profile_dir(), "calendar-data", "cache.sqlite")
