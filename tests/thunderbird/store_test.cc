@@ -230,6 +230,13 @@ TEST(ThunderbirdStore, BadInputLeavesOutWhatItTouches) {
       {"truncated database",
        [](const Home& h) { fs::resize_file(h.db("local.sqlite"), 100 * 1024); },
        {kCached}},
+      {"pages overwritten",
+       [](const Home& h) {
+         std::fstream f(h.db("local.sqlite"), std::ios::in | std::ios::out | std::ios::binary);
+         f.seekp(12 * 32768);  // a page in the middle of the file
+         f << std::string(32768, '\xaa');
+       },
+       {kCached}},
       {"not a database",
        [&](const Home& h) { write(h.db("cache.sqlite"), "BEGIN:VCALENDAR"); },
        {kLocal}},
