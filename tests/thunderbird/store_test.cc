@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -160,6 +161,46 @@ TEST(ThunderbirdStore, WeeksAreTheYearCut) {
     std::sort(cut.begin(), cut.end());
     EXPECT_EQ(week, cut) << from << " to " << to;
   }
+}
+
+// The benchmark's generator writes the same events as Thunderbird's rows and as .ics files: both
+// stores answer alike, in two zones, for weeks around the changes of clock and for a year.
+TEST(ThunderbirdStore, AnswersAsTheFileStoreOverTheSameEvents) {
+  const TempDir home;
+  const std::string make = "python3 '" VELKOR_SOURCE_DIR "/bench/make_thunderbird_profile.py' '" +
+                           home.path().string() + "' --events 1500 --seed 7";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  const std::map<std::string, std::string> same = {
+      {"/thunderbird/5b0c1a3e-0000-4000-8000-00000000a001", "tb/Bench Local"},
+      {"/thunderbird/5b0c1a3e-0000-4000-8000-00000000b002", "tb/Bench Team"}};
+  std::string tb, files;
+  for (const auto& [id, path] : same) {
+    tb += (tb.empty() ? "" : ",") + id;
+    files += (files.empty() ? "" : ",") + path;
+  }
+  std::size_t compared = 0;
+  for (const char* zone : {"Europe/Berlin", "America/New_York"}) {
+    const testing::EnvOverrides env = {{"HOME", home.path().string()},
+                                       {"XDG_DATA_HOME", (home.path() / "data").string()},
+                                       {"TZ", zone}};
+    for (const auto& [from, to] :
+         std::vector<std::pair<std::string, std::string>>{{"2026-01-01", "2027-01-01"},
+                                                          {"2025-03-24", "2025-04-07"},
+                                                          {"2025-10-20", "2025-11-10"},
+                                                          {"2024-02-26", "2024-03-04"}}) {
+      SCOPED_TRACE(std::string(zone) + " " + from);
+      std::vector<std::string> fromTb = records(testing::runProgram({"events", from, to, tb}, env));
+      for (std::string& e : fromTb) {
+        const std::string id = memberOf(e, "calendar");
+        e = testing::replaced(e, "calendar=" + id + ";", "calendar=" + same.at(id) + ";");
+      }
+      const std::vector<std::string> fromFiles =
+          records(testing::runProgram({"events", from, to, files}, env));
+      EXPECT_EQ(fromTb, fromFiles);
+      compared += fromFiles.size();
+    }
+  }
+  EXPECT_GT(compared, 3000u);
 }
 
 // Thunderbird running: the database held exclusively, its latest change only in the -wal.
