@@ -9,7 +9,7 @@ rows with a recurrence_id. Two calendars: a local one (local.sqlite, 70%) and a 
 some with EXDATE and an override), 6% all-day, 5% floating, spread over 2024-2028. The same events
 go to DIR/data/calendars/tb/<calendar>/<uid>.ics, so that both stores answer the same query.
 
-Usage: make_thunderbird_profile.py DIR [--events N] [--seed S]
+Usage: make_thunderbird_profile.py DIR [--events N] [--seed S] [--floating SHARE]
 DIR becomes the home: the profile is DIR/.thunderbird/bench.default-release.
 """
 import argparse
@@ -58,14 +58,14 @@ def escape(text):
     return text.replace("\\", "\\\\").replace(";", "\\;").replace(",", "\\,")
 
 
-def make_event(rng, uid):
+def make_event(rng, uid, floating):
     all_day = rng.random() < 0.06
-    zone = "floating" if rng.random() < 0.05 else rng.choice(ZONES)
+    zone = "floating" if rng.random() < floating else rng.choice(ZONES)
     day = datetime(2024, 1, 1) + timedelta(days=rng.randrange(5 * 365))
     if all_day:
         start, end = day, day + timedelta(days=rng.choice((1, 1, 1, 2, 3)))
     else:
-        start = day + timedelta(hours=rng.randrange(7, 20), minutes=rng.choice((0, 15, 30, 45)))
+        start = day + timedelta(hours=rng.randrange(24), minutes=rng.choice((0, 15, 30, 45)))
         end = start + timedelta(minutes=rng.choice((15, 30, 60, 60, 90, 120)))
     e = {"uid": uid, "title": " ".join(rng.sample(WORDS, rng.choice((1, 2)))),
          "place": rng.choice(PLACES), "start": start, "end": end, "zone": zone,
@@ -133,6 +133,7 @@ def main():
     parser.add_argument("dir")
     parser.add_argument("--events", type=int, default=10000)
     parser.add_argument("--seed", type=int, default=22)
+    parser.add_argument("--floating", type=float, default=0.05, help="share of floating times")
     args = parser.parse_args()
     rng = random.Random(args.seed)
     base = os.path.join(args.dir, ".thunderbird")
@@ -169,7 +170,7 @@ def main():
         os.makedirs(os.path.join(args.dir, "data", "calendars", "tb", name), exist_ok=True)
     for n in range(args.events):
         uuid, name, _, _ = CALENDARS[0] if rng.random() < 0.7 else CALENDARS[1]
-        e = make_event(rng, f"bench-{n}@velkor")
+        e = make_event(rng, f"bench-{n}@velkor", args.floating)
         add_rows(dbs[uuid], uuid, e)
         with open(os.path.join(args.dir, "data", "calendars", "tb", name, f"{n}.ics"), "w",
                   newline="") as f:

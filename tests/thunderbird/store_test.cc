@@ -168,7 +168,7 @@ TEST(ThunderbirdStore, WeeksAreTheYearCut) {
 TEST(ThunderbirdStore, AnswersAsTheFileStoreOverTheSameEvents) {
   const TempDir home;
   const std::string make = "python3 '" VELKOR_SOURCE_DIR "/bench/make_thunderbird_profile.py' '" +
-                           home.path().string() + "' --events 1500 --seed 7";
+                           home.path().string() + "' --events 1500 --seed 7 --floating 0.5";
   ASSERT_EQ(std::system(make.c_str()), 0);
   const std::map<std::string, std::string> same = {
       {"/thunderbird/5b0c1a3e-0000-4000-8000-00000000a001", "tb/Bench Local"},
@@ -183,11 +183,14 @@ TEST(ThunderbirdStore, AnswersAsTheFileStoreOverTheSameEvents) {
     const testing::EnvOverrides env = {{"HOME", home.path().string()},
                                        {"XDG_DATA_HOME", (home.path() / "data").string()},
                                        {"TZ", zone}};
-    for (const auto& [from, to] :
-         std::vector<std::pair<std::string, std::string>>{{"2026-01-01", "2027-01-01"},
-                                                          {"2025-03-24", "2025-04-07"},
-                                                          {"2025-10-20", "2025-11-10"},
-                                                          {"2024-02-26", "2024-03-04"}}) {
+    // Single days too: floating times stored as if UTC sit hours away from their instant.
+    std::vector<std::pair<std::string, std::string>> windows = {{"2026-01-01", "2027-01-01"},
+                                                                {"2025-03-24", "2025-04-07"},
+                                                                {"2025-10-20", "2025-11-10"},
+                                                                {"2024-02-26", "2024-03-04"}};
+    for (int day = 0; day < 360; day += 30)
+      windows.emplace_back(dayOf2026(day), dayOf2026(day + 1));
+    for (const auto& [from, to] : windows) {
       SCOPED_TRACE(std::string(zone) + " " + from);
       std::vector<std::string> fromTb = records(testing::runProgram({"events", from, to, tb}, env));
       for (std::string& e : fromTb) {
@@ -200,7 +203,7 @@ TEST(ThunderbirdStore, AnswersAsTheFileStoreOverTheSameEvents) {
       compared += fromFiles.size();
     }
   }
-  EXPECT_GT(compared, 3000u);
+  EXPECT_GT(compared, 2000u);
 }
 
 // Thunderbird running: the database held exclusively, its latest change only in the -wal.
