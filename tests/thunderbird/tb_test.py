@@ -12,6 +12,7 @@ tb_test.py BINARY --kept: the same over the profile kept in profile/, against th
 profile/occurrences.json (no Thunderbird needed).
 
 In every run nothing may reach standard error and the profile's files must stay as they were.
+VELKOR_WRAPPER, when set, is a command line put before each run of the program (valgrind).
 
 Two readings of Thunderbird's (ical.js) differ from the program's on purpose and are counted apart:
 - a yearly rule from February 29 gives March 1 in common years; RFC 5545 3.3.10 skips the year;
@@ -21,7 +22,8 @@ Two readings of Thunderbird's (ical.js) differ from the program's on purpose and
   before a clock change is read back with the offset after the change (ical.js compares the UTC
   wall time with the change's local time), so the event and its instances stand an hour off.
   Seen in the kept lists, which Thunderbird gave over the kept profile after a restart."""
-import atexit, collections, datetime, hashlib, json, os, re, shutil, signal, sqlite3, subprocess
+import atexit, collections, datetime, hashlib, json, os, re, shlex, shutil, signal, sqlite3
+import subprocess
 import sys, tempfile, time, zoneinfo
 
 import tbprofile
@@ -39,7 +41,8 @@ leap_titles = {re.search(r"^SUMMARY:(.*?)\r$", block, re.M).group(1)
 def run(home, zone, *args):
     env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home, "TZ": zone,
            "XDG_DATA_HOME": os.path.join(home, "no-file-store")}
-    p = subprocess.run([binary, *args], capture_output=True, env=env, timeout=60)
+    wrapper = shlex.split(os.environ.get("VELKOR_WRAPPER", ""))
+    p = subprocess.run([*wrapper, binary, *args], capture_output=True, env=env, timeout=60)
     if p.stderr or p.returncode != 0:
         failures.append(f"{args} TZ={zone}: exit {p.returncode}, stderr {p.stderr[:300]!r}")
     return p.stdout.decode("utf-8", "replace")
@@ -251,7 +254,8 @@ def give_up(*_):
 # and remove the temporary HOME, which a kill from outside would leave behind.
 signal.signal(signal.SIGALRM, give_up)
 signal.signal(signal.SIGTERM, give_up)
-signal.alarm(240)
+if not kept:
+    signal.alarm(240)
 home = tempfile.mkdtemp(prefix="velkor-tb-")
 atexit.register(shutil.rmtree, home, True)
 if kept:
