@@ -14,28 +14,17 @@ profile/occurrences.json (no Thunderbird needed).
 In every run nothing may reach standard error and the profile's files must stay as they were.
 VELKOR_WRAPPER, when set, is a command line put before each run of the program (valgrind).
 
-Two readings of Thunderbird's (ical.js) differ from the program's on purpose and are counted apart:
-- a yearly rule from February 29 gives March 1 in common years; RFC 5545 3.3.10 skips the year;
-- an instance lasts its first instance's length on the wall clock, so it ends an hour off when a
-  clock change falls inside it; the program keeps the exact length (RFC 5545 3.8.5.3);
-- after a restart, a start that Thunderbird keeps as UTC and that lies less than its zone's offset
-  before a clock change is read back with the offset after the change (ical.js compares the UTC
-  wall time with the change's local time), so the event and its instances stand an hour off.
-  Seen in the kept lists, which Thunderbird gave over the kept profile after a restart."""
-import atexit, collections, datetime, hashlib, json, os, re, shlex, shutil, signal, sqlite3
-import subprocess
-import sys, tempfile, time, zoneinfo
+Thunderbird's own readings that differ from the program's on purpose (readings.py) are counted
+apart, not as differences."""
+import atexit, collections, hashlib, json, os, shlex, shutil, signal, sqlite3, subprocess, sys
+import tempfile, time
 
+import readings
 import tbprofile
 
 binary, kept = sys.argv[1], "--kept" in sys.argv[2:]
 failures, compared, differences = [], 0, 0
-readings = collections.Counter()
-# Titles of the yearly events from February 29 among the events Thunderbird was given.
-leap_titles = {re.search(r"^SUMMARY:(.*?)\r$", block, re.M).group(1)
-               for name in ("events.ics", "caldav.ics")
-               for block in re.findall(r"BEGIN:VEVENT\r\n.*?END:VEVENT\r\n", tbprofile.read(name), re.S)
-               if re.search(r"^DTSTART[;:].*\d{4}0229\b", block, re.M) and "FREQ=YEARLY" in block}
+set_apart = collections.Counter()
 
 
 def run(home, zone, *args):
@@ -63,70 +52,6 @@ def check_listing(home, ids, when):
         failures.append(f"{when}: calendars {got}, expected {want}")
 
 
-def read_back_off():
-    """Titles of the events whose zoned DTSTART Thunderbird reads back with the wrong offset."""
-    titles = set()
-    for name in ("events.ics", "caldav.ics"):
-        for block in re.findall(r"BEGIN:VEVENT\r\n.*?END:VEVENT\r\n", tbprofile.read(name), re.S):
-            m = re.search(r"^DTSTART;TZID=([\w/]+):(\d{8}T\d{6})\r$", block, re.M)
-            if not m:
-                continue
-            zone = zoneinfo.ZoneInfo(m.group(1))
-            local = datetime.datetime.strptime(m.group(2), "%Y%m%dT%H%M%S").replace(tzinfo=zone)
-            utc_wall = local.astimezone(datetime.timezone.utc).replace(tzinfo=zone)
-            if utc_wall.utcoffset() != local.utcoffset():
-                titles.add(re.search(r"^SUMMARY:(.*?)\r$", block, re.M).group(1))
-    return titles
-
-
-off_after_restart = read_back_off()
-
-
-def wall(stamp, zone, fold=0):
-    return datetime.datetime.fromisoformat(stamp).replace(tzinfo=zoneinfo.ZoneInfo(zone), fold=fold)
-
-
-def set_apart(zone, window, program, thunderbird):
-    """Takes the two deliberate readings (see above) out of both unmatched lists."""
-    for e in list(thunderbird):
-        day = datetime.date.fromisoformat(e["start"][:10])
-        if e["title"] in leap_titles and day.strftime("%m-%d") == "03-01" and day.year % 4 != 0:
-            thunderbird.remove(e)
-            readings["Feb 29 as Mar 1"] += 1
-    hour = datetime.timedelta(hours=1)
-    for e in [e for e in thunderbird if e["title"] in off_after_restart]:
-        same = lambda p: all(p.get(k) == e.get(k) for k in ("calendar", "title", "location"))
-        for p in [p for p in program if same(p)]:
-            shift = [datetime.datetime.fromisoformat(p[k]) - datetime.datetime.fromisoformat(e[k])
-                     for k in ("start", "end")]
-            if shift[0] == shift[1] and abs(shift[0]) == hour:
-                thunderbird.remove(e)
-                program.remove(p)
-                readings["an hour off after a restart"] += 1
-                break
-    # One whose partner, an hour away, is outside the window.
-    first, last = (datetime.datetime.fromisoformat(day + "T00:00") for day in window)
-    for side, shift in ((thunderbird, hour), (program, -hour)):
-        for e in [e for e in side if e["title"] in off_after_restart]:
-            start, end = (datetime.datetime.fromisoformat(e[k]) + shift for k in ("start", "end"))
-            if start >= last or end <= first:
-                side.remove(e)
-                readings["an hour off after a restart"] += 1
-    for e in list(thunderbird):
-        if e["allDay"]:
-            continue
-        same = lambda p: all(p.get(k) == e.get(k) for k in ("calendar", "title", "start", "location"))
-        for p in [p for p in program if same(p) and not p["allDay"]]:
-            change = wall(p["start"], zone).utcoffset() - wall(p["end"], zone, 1).utcoffset()
-            off = (datetime.datetime.fromisoformat(e["end"]) -
-                   datetime.datetime.fromisoformat(p["end"]))
-            if change and off == change:
-                thunderbird.remove(e)
-                program.remove(p)
-                readings["length on the wall clock"] += 1
-                break
-
-
 def check_events(home, ids, lists, when):
     """Every window in every zone: the program's events as a multiset equal Thunderbird's."""
     global compared, differences
@@ -146,7 +71,7 @@ def check_events(home, ids, lists, when):
                          for events in (program, want))
         program_only = [json.loads(e) for e in (got - expected).elements()]
         thunderbird_only = [json.loads(e) for e in (expected - got).elements()]
-        set_apart(zone, (start, end), program_only, thunderbird_only)
+        readings.set_apart(zone, (start, end), program_only, thunderbird_only, set_apart)
         if program_only or thunderbird_only:
             differences += len(program_only) + len(thunderbird_only)
             failures.append(f"{when}: events {start} {end} TZ={zone}\n"
@@ -294,7 +219,7 @@ else:
 
 windows, zones = {w[1:] for w in lists}, {w[0] for w in lists}
 print(f"{len(windows)} windows in {len(zones)} zones, {compared} occurrences compared, "
-      f"{differences} differences; set apart as Thunderbird's own readings: {dict(readings)}")
+      f"{differences} differences; set apart as Thunderbird's own readings: {dict(set_apart)}")
 for f in failures:
     print("FAIL", f)
 sys.exit(1 if failures or compared == 0 else 0)
