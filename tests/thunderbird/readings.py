@@ -8,7 +8,8 @@
   wall time with the change's local time), so the event and its instances stand an hour off. Seen
   in the kept lists, which Thunderbird gave over the kept profile after a restart.
 
-The first and last are told by the events Thunderbird was given (events.ics, caldav.ics)."""
+The first and last are told by the events Thunderbird was given (events.ics, caldav.ics,
+holidays.ics)."""
 import datetime, re, zoneinfo
 
 import tbprofile
@@ -18,7 +19,7 @@ HOUR = datetime.timedelta(hours=1)
 
 def source_events():
     """(title, DTSTART line value) of every VEVENT Thunderbird was given, RRULE text beside."""
-    for name in ("events.ics", "caldav.ics"):
+    for name in ("events.ics", "caldav.ics", "holidays.ics"):
         for block in re.findall(r"BEGIN:VEVENT\r\n.*?END:VEVENT\r\n", tbprofile.read(name), re.S):
             title = re.search(r"^SUMMARY:(.*?)\r$", block, re.M).group(1)
             yield title, re.search(r"^DTSTART(.*?)\r$", block, re.M).group(1), block

@@ -57,13 +57,17 @@ return (async () => {
     ...network, "cache.enabled": true });
   const uncached = calendar("caldav", dav.uncached, "uncached", {
     ...network, "cache.enabled": false });
+  const subscribed = calendar("ics", dav.subscribed, "subscribed", {
+    ...network, "cache.enabled": true });
   await until("the cached calendar's first sync", async () =>
-    (await events(cached)).length == serverItems, 60);
+    (await events(cached)).length == serverItems.cached, 60);
+  await until("the subscribed calendar's first sync", async () =>
+    (await events(subscribed)).length == serverItems.subscribed, 60);
   for (const item of parse(addedText)) {
     await cached.addItem(item);
   }
   await until("the added event in the cache", async () =>
-    (await events(cached)).length == serverItems + 1, 60);
+    (await events(cached)).length == serverItems.cached + 1, 60);
 
   // Working offline, changes stay in the cache, flagged, until the next sync: one event deleted,
   // one moved a week later and retitled, one added.
@@ -87,6 +91,7 @@ return (async () => {
     disabled: disabled.id,
     cached: cached.id,
     uncached: uncached.id,
+    subscribed: subscribed.id,
     home: cal.manager.getCalendars().find(c => c.name == "Home")?.id,
     localItems: (await events(local)).length,
   };

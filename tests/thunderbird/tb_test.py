@@ -41,7 +41,7 @@ def check_listing(home, ids, when):
     """Thunderbird's enabled calendars with data on disk, as it keeps them; no other of its ids."""
     want = sorted(({"account": "Thunderbird", "color": tbprofile.LOOKS[role]["color"],
                     "id": "/thunderbird/" + ids[role], "kind": tbprofile.LOOKS[role]["kind"],
-                    "title": tbprofile.LOOKS[role]["title"]} for role in ("local", "cached")),
+                    "title": tbprofile.LOOKS[role]["title"]} for role in tbprofile.LISTED if role in ids),
                   key=lambda c: c["title"])
     out = run(home, tbprofile.ZONES[0], "calendars")
     try:
@@ -55,7 +55,7 @@ def check_listing(home, ids, when):
 def check_events(home, ids, lists, when):
     """Every window in every zone: the program's events as a multiset equal Thunderbird's."""
     global compared, differences
-    asked = ",".join("/thunderbird/" + ids[role] for role in ("local", "cached"))
+    asked = ",".join("/thunderbird/" + ids[role] for role in tbprofile.LISTED if role in ids)
     for (zone, start, end), want in lists.items():
         out = run(home, zone, "events", start, end, asked)
         try:
@@ -84,7 +84,7 @@ def check_reads_during_writes(home, tb, ids):
     no other but the written ones) or, when its database kept changing while it was copied, left
     out altogether (counted); once the writes are done, Thunderbird and the program agree again."""
     zone, start, end, count = tbprofile.ZONES[0], "2026-01-01", "2027-01-01", 200
-    asked = ",".join("/thunderbird/" + ids[role] for role in ("local", "cached"))
+    asked = ",".join("/thunderbird/" + ids[role] for role in tbprofile.LISTED)
     # The program's answer before the writes (the year was compared with Thunderbird's above).
     before = collections.Counter(json.dumps(e, sort_keys=True)
                                  for e in json.loads(run(home, zone, "events", start, end, asked)))
@@ -124,7 +124,7 @@ def check_reads_during_writes(home, tb, ids):
     if len(states) < 2 and not failures:
         failures.append(f"the reads did not meet the writes: {runs} answers, states {states}")
     answer = tb.client.script(open(os.path.join(tbprofile.HERE, "occurrences.js")).read(), zone,
-                              [ids["local"], ids["cached"]], [(start, end)])
+                              [ids[role] for role in tbprofile.LISTED], [(start, end)])
     check_events(home, ids, {(zone, start, end): answer[0]}, "after the writes")
     print(f"while Thunderbird wrote {count} events: {runs} answers of the year, "
           f"{len(states)} different numbers of written events seen, calendars left out of an "

@@ -26,7 +26,10 @@ USER, PASSWORD, REALM = "velkor", "s3cret", "Velkor test server"
 LOOKS = {"local": {"title": "Velkor Local", "color": "#3a87ad", "kind": "local"},
          "disabled": {"title": "Old Plans", "color": "#888888"},
          "cached": {"title": "Team (CalDAV)", "color": "#e6194b", "kind": "caldav"},
-         "uncached": {"title": "Live only", "color": "#3cb44b"}}
+         "uncached": {"title": "Live only", "color": "#3cb44b"},
+         "subscribed": {"title": "Holidays (ICS)", "color": "#f58231", "kind": "subscribed"}}
+# The calendars the program lists, and that are compared with Thunderbird's lists.
+LISTED = ("local", "cached", "subscribed")
 
 
 def read(name):
@@ -49,11 +52,13 @@ def wrap(blocks):
 
 def radicale(home, log):
     """Radicale on 127.0.0.1 with a password file: collection `team` seeded with caldav.ics (but the
-    events Thunderbird adds), `live` empty. Returns the process, the login and URLs, the item count."""
+    events Thunderbird adds), `live` empty, `holidays` (subscribed to as one .ics) with holidays.ics.
+    Returns the process, the login and URLs, the item counts."""
     root = os.path.join(home, "radicale")
     seeded = {uid: blocks for uid, blocks in by_uid(read("caldav.ics")).items()
               if uid not in (ADDED_UID, OFFLINE_UID)}
-    for collection, items in [("team", seeded), ("live", {})]:
+    holidays = by_uid(read("holidays.ics"))
+    for collection, items in [("team", seeded), ("live", {}), ("holidays", holidays)]:
         folder = os.path.join(root, "collection-root", USER, collection)
         os.makedirs(folder)
         open(os.path.join(folder, ".Radicale.props"), "w").write('{"tag": "VCALENDAR"}')
@@ -70,8 +75,8 @@ def radicale(home, log):
     origin = f"http://127.0.0.1:{port}"
     dav = {"user": USER, "password": PASSWORD, "realm": REALM, "origin": origin,
            "cached": f"{origin}/{USER}/team/", "uncached": f"{origin}/{USER}/live/",
-           "deleted": DELETED_UID, "moved": MOVED_UID}
-    return server, dav, len(seeded)
+           "subscribed": f"{origin}/{USER}/holidays/", "deleted": DELETED_UID, "moved": MOVED_UID}
+    return server, dav, {"cached": len(seeded), "subscribed": len(holidays)}
 
 
 def environment(home, zone):
@@ -130,7 +135,7 @@ def lists(client, ids):
     found = {}
     for zone in ZONES:
         answer = client.script(open(os.path.join(HERE, "occurrences.js")).read(), zone,
-                               [ids["local"], ids["cached"]], WINDOWS)
+                               [ids[role] for role in LISTED if role in ids], WINDOWS)
         for window, occurrences in zip(WINDOWS, answer):
             found[(zone, *window)] = occurrences
     client.script('Services.prefs.setStringPref("calendar.timezone.local", arguments[0]);', ZONES[0])
