@@ -62,7 +62,8 @@ class Client:
     def script(self, body, *args):
         """Runs `body` as a function in the main window's chrome scope; a returned promise is
         awaited. Returns its value."""
-        return self.command("WebDriver:ExecuteScript", {"script": body, "args": list(args)})["value"]
+        params = {"script": body, "args": list(args)}
+        return self.command("WebDriver:ExecuteScript", params)["value"]
 
 
 class Thunderbird:

@@ -41,7 +41,8 @@ return (async () => {
   if (cal.dtz.defaultTimezone.tzid != zone) {
     throw new Error(`Thunderbird's zone is ${cal.dtz.defaultTimezone.tzid}, not ${zone}`);
   }
-  const filter = Ci.calICalendar.ITEM_FILTER_TYPE_EVENT | Ci.calICalendar.ITEM_FILTER_CLASS_OCCURRENCES;
+  const filter =
+    Ci.calICalendar.ITEM_FILTER_TYPE_EVENT | Ci.calICalendar.ITEM_FILTER_CLASS_OCCURRENCES;
   const lists = [];
   for (const [from, to] of windows) {
     const list = [];

@@ -32,7 +32,8 @@ def read_back_off(dtstart):
         return False
     zone = zoneinfo.ZoneInfo(m.group(1))
     local = datetime.datetime.strptime(m.group(2), "%Y%m%dT%H%M%S").replace(tzinfo=zone)
-    return local.astimezone(datetime.timezone.utc).replace(tzinfo=zone).utcoffset() != local.utcoffset()
+    utc_wall = local.astimezone(datetime.timezone.utc).replace(tzinfo=zone)
+    return utc_wall.utcoffset() != local.utcoffset()
 
 
 LEAP = {t for t, start, block in source_events() if "0229" in start and "FREQ=YEARLY" in block}

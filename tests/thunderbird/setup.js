@@ -1,8 +1,8 @@
 // Marionette chrome script: registers the test calendars the way Thunderbird's own dialogs do and
-// fills them through Thunderbird's calendar API. Arguments: name and colour by role, the local events
-// (iCalendar text), the event of the disabled calendar, the CalDAV login, collection URLs and the
-// UIDs to delete and move offline, the events added through the cached CalDAV calendar online and
-// offline, and how many items the server holds before them. Returns the ids by role.
+// fills them through Thunderbird's calendar API. Arguments: name and colour by role, the local
+// events (iCalendar text), the event of the disabled calendar, the login, the collection URLs and
+// the UIDs to delete and move offline, the events added through the cached CalDAV calendar online
+// and offline, and how many items the server holds before them. Returns the ids by role.
 const [looks, localText, disabledText, dav, addedText, offlineText, serverItems] = arguments;
 const { cal } = ChromeUtils.importESModule("resource:///modules/calendar/calUtils.sys.mjs");
 

@@ -39,9 +39,10 @@ def run(home, zone, *args):
 
 def check_listing(home, ids, when):
     """Thunderbird's enabled calendars with data on disk, as it keeps them; no other of its ids."""
-    want = sorted(({"account": "Thunderbird", "color": tbprofile.LOOKS[role]["color"],
-                    "id": "/thunderbird/" + ids[role], "kind": tbprofile.LOOKS[role]["kind"],
-                    "title": tbprofile.LOOKS[role]["title"]} for role in tbprofile.LISTED if role in ids),
+    looks = tbprofile.LOOKS
+    want = sorted(({"account": "Thunderbird", "color": looks[role]["color"],
+                    "id": "/thunderbird/" + ids[role], "kind": looks[role]["kind"],
+                    "title": looks[role]["title"]} for role in tbprofile.LISTED if role in ids),
                   key=lambda c: c["title"])
     out = run(home, tbprofile.ZONES[0], "calendars")
     try:
@@ -75,7 +76,8 @@ def check_events(home, ids, lists, when):
         if program_only or thunderbird_only:
             differences += len(program_only) + len(thunderbird_only)
             failures.append(f"{when}: events {start} {end} TZ={zone}\n"
-                            f"  program only: {program_only}\n  Thunderbird only: {thunderbird_only}")
+                            f"  program only: {program_only}\n"
+                            f"  Thunderbird only: {thunderbird_only}")
 
 
 def check_reads_during_writes(home, tb, ids):
@@ -210,11 +212,13 @@ else:
     check(home, ids, lists, "after Thunderbird quit")
     cache = os.path.join(tb.profile_dir(), "calendar-data", "cache.sqlite")
     with sqlite3.connect(f"file:{cache}?mode=ro&immutable=1", uri=True) as db:
-        journal = db.execute("select offline_journal, count(*) from cal_events group by 1").fetchall()
+        journal = db.execute("select offline_journal, count(*) from cal_events group by 1")
+        journal = journal.fetchall()
     print("after Thunderbird quit: cache rows by offline_journal", dict(journal))
     if failures:
         log.close()
-        lines = [l for l in open(log.name, errors="replace") if l.strip() and "gtk_" not in l.lower()]
+        lines = [line for line in open(log.name, errors="replace")
+                 if line.strip() and "gtk_" not in line.lower()]
         print("Thunderbird's log, last lines:\n" + "".join(lines[-15:]))
 
 windows, zones = {w[1:] for w in lists}, {w[0] for w in lists}

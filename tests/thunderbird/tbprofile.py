@@ -52,7 +52,8 @@ def wrap(blocks):
 
 def radicale(home, log):
     """Radicale on 127.0.0.1 with a password file: collection `team` seeded with caldav.ics (but the
-    events Thunderbird adds), `live` empty, `holidays` (subscribed to as one .ics) with holidays.ics.
+    events Thunderbird adds), `live` empty, `holidays` (subscribed to as one .ics) with
+    holidays.ics.
     Returns the process, the login and URLs, the item counts."""
     root = os.path.join(home, "radicale")
     seeded = {uid: blocks for uid, blocks in by_uid(read("caldav.ics")).items()
@@ -120,7 +121,7 @@ def make(home, zone, log):
 
 
 def reopen(home, zone, log):
-    """Thunderbird over a profile already in HOME=home (its CalDAV server gone: the cache answers)."""
+    """Thunderbird over a profile already in HOME=home (its server gone: the caches answer)."""
     tb = Thunderbird(home, environment(home, zone), log)
     try:
         tb.start(dict(PREFS, **{"calendar.timezone.local": zone}))
@@ -138,5 +139,6 @@ def lists(client, ids):
                                [ids[role] for role in LISTED if role in ids], WINDOWS)
         for window, occurrences in zip(WINDOWS, answer):
             found[(zone, *window)] = occurrences
-    client.script('Services.prefs.setStringPref("calendar.timezone.local", arguments[0]);', ZONES[0])
+    client.script('Services.prefs.setStringPref("calendar.timezone.local", arguments[0]);',
+                  ZONES[0])
     return found

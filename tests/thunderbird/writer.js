@@ -1,7 +1,7 @@
 // Marionette chrome script: starts writing to a calendar and returns at once, so that the program
-// reads while Thunderbird writes. Arguments: the calendar id, how many events to add (one at a time,
-// 25 ms apart, each on its own day of 2026, Europe/Berlin 12:00-13:00) and a pref that counts the
-// events written (-1 when a write failed).
+// reads while Thunderbird writes. Arguments: the calendar id, how many events to add (one at a
+// time, 25 ms apart, each on its own day of 2026, Europe/Berlin 12:00-13:00) and a pref that counts
+// the events written (-1 when a write failed).
 const [id, count, counter] = arguments;
 const { cal } = ChromeUtils.importESModule("resource:///modules/calendar/calUtils.sys.mjs");
 const calendar = cal.manager.getCalendarById(id);
