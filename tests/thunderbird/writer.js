@@ -1,7 +1,8 @@
 // Marionette chrome script: starts writing to a calendar and returns at once, so that the program
 // reads while Thunderbird writes. Arguments: the calendar id, how many events to add (one at a
 // time, 25 ms apart, each on its own day of 2026, Europe/Berlin 12:00-13:00) and a pref that counts
-// the events written (-1 when a write failed).
+// the events written (-1 when a write failed). Every second write is followed by a checkpoint of
+// the database's -wal, which rewrites the main file as Thunderbird's own checkpoints do.
 const [id, count, counter] = arguments;
 const { cal } = ChromeUtils.importESModule("resource:///modules/calendar/calUtils.sys.mjs");
 const calendar = cal.manager.getCalendarById(id);
@@ -20,6 +21,9 @@ Services.prefs.setIntPref(counter, 0);
     event.startDate = start;
     event.endDate = end;
     await calendar.addItem(event);
+    if (i % 2 == 1) {
+      calendar.wrappedJSObject.db.executeSimpleSQL("PRAGMA wal_checkpoint(TRUNCATE)");
+    }
     Services.prefs.setIntPref(counter, i + 1);
     await new Promise(resolve => setTimeout(resolve, 25));
   }
