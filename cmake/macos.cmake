@@ -3,7 +3,7 @@
 enable_language(OBJCXX)
 
 target_sources(velkor_core PRIVATE
-  src/store/store_eventkit.mm
+  src/platform/store_eventkit.mm
   src/store/text_order_cf.cc
 )
 target_compile_options(velkor_core PRIVATE $<$<COMPILE_LANGUAGE:OBJCXX>:-fobjc-arc>)

@@ -2,23 +2,24 @@
 
 namespace velkor {
 
-std::string kindName(long sourceType) {
-  switch (sourceType) {
-    case 0:
+std::string kindName(AccountKind kind) {
+  switch (kind) {
+    case AccountKind::kLocal:
       return "local";
-    case 1:
+    case AccountKind::kExchange:
       return "exchange";
-    case 2:
+    case AccountKind::kCalDav:
       return "caldav";
-    case 3:
+    case AccountKind::kICloud:
       return "icloud";
-    case 4:
+    case AccountKind::kSubscribed:
       return "subscribed";
-    case 5:
+    case AccountKind::kBirthdays:
       return "birthdays";
-    default:
-      return "other";
+    case AccountKind::kOther:
+      break;
   }
+  return "other";
 }
 
 }  // namespace velkor

@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "store/store.h"
+
 namespace velkor {
 
-// The kind name of an account type ("local", "exchange", ..., "other").
-std::string kindName(long sourceType);
+// The kind name of an account ("local", "exchange", ..., "other").
+std::string kindName(AccountKind kind);
 
 }  // namespace velkor

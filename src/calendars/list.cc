@@ -2,11 +2,11 @@
 
 #include <chrono>
 
+#include "access/commands.h"
 #include "calendars/color.h"
 #include "calendars/kind.h"
 #include "calendars/text_sort.h"
 #include "output/json.h"
-#include "store/access.h"
 
 namespace velkor {
 namespace {
@@ -36,7 +36,7 @@ ExitStatus runCalendars(const Platform& platform, std::ostream& out) {
   records.reserve(calendars.size());
   for (const Calendar& c : calendars) {
     records.emplace_back(c.id, c.title, c.source ? c.source->title : std::string(),
-                         c.source ? kindName(c.source->type) : std::string("local"), hex(c.color));
+                         c.source ? kindName(c.source->kind) : std::string("local"), hex(c.color));
   }
   sortCalendars(records);
   emit(out, records);

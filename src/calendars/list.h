@@ -3,7 +3,7 @@
 #include <ostream>
 #include <vector>
 
-#include "cli/usage.h"
+#include "output/usage.h"
 #include "store/store.h"
 
 namespace velkor {

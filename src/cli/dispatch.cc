@@ -1,8 +1,8 @@
 #include "cli/dispatch.h"
 
+#include "access/commands.h"
 #include "calendars/list.h"
 #include "events/query.h"
-#include "store/access.h"
 
 namespace velkor {
 

@@ -4,16 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/usage.h"
+#include "output/usage.h"
 #include "store/store.h"
 
 namespace velkor {
-
-// Standard output and standard error of a run; tests pass string streams.
-struct Io {
-  std::ostream& out;
-  std::ostream& err;
-};
 
 // Runs the command named by args[0] (the words after the program name) and gives the exit status.
 // Never throws.

@@ -21,8 +21,8 @@ std::vector<EdsCalendar> listEdsCalendars(ESourceRegistry* registry);
 
 // The account kind of a calendar backend ("caldav", "webcal", ...) as the store's source type;
 // `host` is the server's, for telling iCloud from other CalDAV servers.
-long edsSourceType(std::string_view backend, std::string_view collectionBackend,
-                   std::string_view host);
+AccountKind edsAccountKind(std::string_view backend, std::string_view collectionBackend,
+                           std::string_view host);
 
 // The events of `calendars` overlapping [start, end) in calendar order, each event's calendar its
 // index in `calendars`. Every calendar is opened and asked at once; one that has not answered by

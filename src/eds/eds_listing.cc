@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "eds/eds_calendars.h"
-#include "filestore/calendar_props.h"
-#include "filestore/filestore.h"
+#include "store/color_text.h"
+#include "store/identifier.h"
 
 namespace velkor {
 namespace {
@@ -46,27 +46,23 @@ Source accountOf(ESourceRegistry* registry, ESource* source) {
     const ObjectRef<ESource> p(e_source_registry_ref_source(registry, parent));
     if (p) account.title = copyString(e_source_get_display_name(p.get()));
   }
-  account.type = edsSourceType(backendOf(source, E_SOURCE_EXTENSION_CALENDAR), collectionBackend,
-                               hostOf(source));
+  account.kind = edsAccountKind(backendOf(source, E_SOURCE_EXTENSION_CALENDAR), collectionBackend,
+                                hostOf(source));
   return account;
-}
-
-bool endsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
 }  // namespace
 
-long edsSourceType(std::string_view backend, std::string_view collectionBackend,
-                   std::string_view host) {
-  if (backend == "local") return 0;
-  if (backend == "ews" || backend == "microsoft365") return 1;
+AccountKind edsAccountKind(std::string_view backend, std::string_view collectionBackend,
+                           std::string_view host) {
+  if (backend == "local") return AccountKind::kLocal;
+  if (backend == "ews" || backend == "microsoft365") return AccountKind::kExchange;
   if (backend == "caldav" || backend == "google" || collectionBackend == "google") {
-    return host == "icloud.com" || endsWith(host, ".icloud.com") ? 3 : 2;
+    return calDavKind(host);
   }
-  if (backend == "webcal") return 4;
-  if (backend == "contacts") return 5;
-  return 6;
+  if (backend == "webcal") return AccountKind::kSubscribed;
+  if (backend == "contacts") return AccountKind::kBirthdays;
+  return AccountKind::kOther;
 }
 
 std::vector<EdsCalendar> listEdsCalendars(ESourceRegistry* registry) {

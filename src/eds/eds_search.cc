@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "eds/eds_calendars.h"
-#include "filestore/ics_events.h"
+#include "ical/ics_events.h"
 
 namespace velkor {
 namespace {
@@ -225,7 +225,6 @@ EventList searchEdsCalendars(EdsSession& session, const std::vector<const EdsCal
   IcsQuery ics;
   ics.start = start;
   ics.end = end;
-  ics.maxEvents = kMaxStoreEvents;
   EventList out;
   for (const auto& a : asks) {
     if (!a->finished) continue;

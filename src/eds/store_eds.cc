@@ -2,9 +2,10 @@
 // store's business; this store only lists and searches.
 #include <unordered_map>
 
+#include "base/descriptors.h"
 #include "eds/eds_calendars.h"
-#include "filestore/files.h"
-#include "store/linux_stores.h"
+#include "platform/linux_stores.h"
+#include "store/selection.h"
 
 namespace velkor {
 namespace {
@@ -39,18 +40,14 @@ class EdsStore final : public Store {
   EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
     std::unordered_map<std::string, const EdsCalendar*> byId;
     for (const EdsCalendar& c : listed_) byId.emplace(c.calendar.id, &c);
-    std::vector<const EdsCalendar*> selected;
-    std::vector<std::uint32_t> asked;  // the index in `calendars` of each selected one
-    for (std::uint32_t i = 0; i < calendars.size(); ++i) {
-      if (auto it = byId.find(calendars[i].id); it != byId.end()) {
-        selected.push_back(it->second);
-        asked.push_back(i);
-      }
-    }
+    const auto selection = selectAsked(calendars, [&](const std::string& id) {
+      const auto it = byId.find(id);
+      return it == byId.end() ? nullptr : it->second;
+    });
     const QuietStandardError quiet;
-    EventList found = searchEdsCalendars(*session_, selected, start, end,
+    EventList found = searchEdsCalendars(*session_, selection.records, start, end,
                                          std::chrono::steady_clock::now() + kCalendarsWait);
-    found.renumberCalendars(asked);
+    found.renumberCalendars(selection.asked);
     return found;
   }
 

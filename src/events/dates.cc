@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <tuple>
 
+#include "base/civil_dates.h"
+
 namespace velkor {
 namespace {
 
@@ -18,23 +20,6 @@ struct CivilDay {
   int day;
   auto operator<=>(const CivilDay&) const = default;
 };
-
-bool isLeap(int64_t y) { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
-
-int daysInMonth(int64_t y, int m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && isLeap(y) ? 29 : kDays[m - 1];
-}
-
-// Days from 1970-01-01 to the given proleptic Gregorian day (H. Hinnant's days_from_civil).
-int64_t daysFromCivil(const CivilDay& d) {
-  const int64_t y = d.month <= 2 ? d.year - 1 : d.year;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (d.month + (d.month > 2 ? -3 : 9)) + 2) / 5 + d.day - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -55,7 +40,9 @@ std::optional<CivilDay> parseDayText(std::string_view text) {
   }
   const int month = (rest[1] - '0') * 10 + (rest[2] - '0');
   const int day = (rest[4] - '0') * 10 + (rest[5] - '0');
-  if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return std::nullopt;
+  if (month < 1 || month > 12 || day < 1 ||
+      day > static_cast<int>(daysInMonth(year, static_cast<unsigned>(month))))
+    return std::nullopt;
   return CivilDay{year, month, day};
 }
 
@@ -99,7 +86,9 @@ std::optional<Instant> localDay(std::string_view text) {
   // whole span could land on the second midnight.
   constexpr time_t kSpan = 30 * 3600;
   constexpr time_t kStep = 15 * 60;
-  const time_t utcMidnight = static_cast<time_t>(daysFromCivil(*day) * 86400);
+  const time_t utcMidnight = static_cast<time_t>(
+      daysFromCivil(day->year, static_cast<unsigned>(day->month), static_cast<unsigned>(day->day)) *
+      86400);
   time_t before = utcMidnight - kSpan;
   const std::optional<CivilDay> first = localDate(before);
   if (!first || *first >= *day) return std::nullopt;

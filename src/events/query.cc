@@ -7,11 +7,11 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "access/commands.h"
 #include "calendars/list.h"
 #include "events/dates.h"
 #include "events/event_sort.h"
 #include "output/json.h"
-#include "store/access.h"
 #include "store/text_order.h"
 
 namespace velkor {
@@ -79,11 +79,7 @@ ExitStatus runEvents(const std::vector<std::string>& args, const Platform& platf
       if (wanted.contains(textKey(c.id))) selected.push_back(c);
     }
   }
-  if (selected.empty()) {
-    writeEvents(io.out, EventList(), selected);
-    return kResult;
-  }
-  writeEvents(io.out, store->events(*from, *to, selected), selected);
+  writeEvents(io.out, searchEvents(*store, *from, *to, selected), selected);
   return kResult;
 }
 

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/dispatch.h"
+#include "output/usage.h"
+#include "store/store.h"
 
 namespace velkor {
 

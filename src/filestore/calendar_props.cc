@@ -3,7 +3,8 @@
 #include <string_view>
 
 #include "filestore/files.h"
-#include "filestore/ics_text.h"
+#include "ical/ics_text.h"
+#include "store/color_text.h"
 
 namespace velkor {
 
@@ -12,34 +13,6 @@ std::optional<std::string> displayName(const std::filesystem::path& dir) {
   std::optional<std::string> line = firstLine(dir / "displayname");
   if (!line || line->empty()) return std::nullopt;
   return line;
-}
-
-namespace {
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
-
-std::optional<SrgbComponents> parseColor(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r\n\f\v";
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return std::nullopt;
-  text = text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-  if ((text.size() != 7 && text.size() != 9) || text.front() != '#') return std::nullopt;
-  SrgbComponents components;
-  for (size_t i = 1; i < text.size(); i += 2) {
-    const int high = hexDigit(text[i]);
-    const int low = hexDigit(text[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    components.push_back((high * 16 + low) / 255.0);
-  }
-  if (components.size() == 3) components.push_back(1.0);
-  return components;
 }
 
 std::optional<SrgbComponents> colorFile(const std::filesystem::path& dir) {

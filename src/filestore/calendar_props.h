@@ -13,9 +13,6 @@ namespace velkor {
 // The first line of the directory's `displayname`, when there is one and it is not empty.
 std::optional<std::string> displayName(const std::filesystem::path& dir);
 
-// "#RRGGBB" or "#RRGGBBAA" between blanks; anything else is no colour.
-std::optional<SrgbComponents> parseColor(std::string_view text);
-
 // The first line of the directory's `color` file as a colour.
 std::optional<SrgbComponents> colorFile(const std::filesystem::path& dir);
 

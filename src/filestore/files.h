@@ -1,5 +1,5 @@
-// Small POSIX pieces of the file store: descriptors and directory handles that close themselves,
-// what an entry is once links are followed, and a reader of a small file's lines.
+// Small POSIX pieces of the file store: directory handles that close themselves, what an entry is
+// once links are followed, and a reader of a small file's lines.
 #pragma once
 
 #include <dirent.h>
@@ -10,21 +10,9 @@
 #include <string>
 #include <utility>
 
+#include "base/descriptors.h"
+
 namespace velkor {
-
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd();
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept;
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
 
 struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
@@ -62,20 +50,5 @@ class LineReader {
 // longer than any text this store keeps in one line counts as none, so a stray huge file costs
 // little.
 std::optional<std::string> firstLine(const std::filesystem::path& path);
-
-// libical (and, in the desktop store, GLib) write warnings straight to standard error, which
-// carries nothing but usage lines: while one lives, descriptor 2 points at /dev/null. No other
-// output is written meanwhile, so nothing else is lost.
-class QuietStandardError {
- public:
-  QuietStandardError();
-  ~QuietStandardError();
-  QuietStandardError(const QuietStandardError&) = delete;
-  QuietStandardError& operator=(const QuietStandardError&) = delete;
-
- private:
-  int saved_ = -1;
-  bool wasClosed_ = false;
-};
 
 }  // namespace velkor

@@ -23,7 +23,8 @@
 #include "filestore/calendar_props.h"
 #include "filestore/files.h"
 #include "filestore/filestore.h"
-#include "output/utf8.h"
+#include "store/color_text.h"
+#include "store/identifier.h"
 
 namespace velkor {
 namespace {
@@ -88,26 +89,6 @@ bool isAccount(const fs::path& dir) {
   return subdirectory;
 }
 
-void appendIdentifierPart(std::string& out, std::string_view name) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const auto escape = [&](uint8_t b) {
-    out.push_back('%');
-    out.push_back(kHex[b >> 4]);
-    out.push_back(kHex[b & 0xF]);
-  };
-  size_t i = 0;
-  while (i < name.size()) {
-    const int n = utf8SequenceLength(name.substr(i));
-    if (n <= 0 || name[i] == '%' || name[i] == ',') {
-      escape(static_cast<uint8_t>(name[i]));
-      ++i;
-    } else {
-      out.append(name.substr(i, static_cast<size_t>(n)));
-      i += static_cast<size_t>(n);
-    }
-  }
-}
-
 std::string identifier(std::string_view account, std::string_view name) {
   std::string out;
   if (!account.empty()) {
@@ -160,12 +141,6 @@ std::optional<fs::path> homeDirectory() {
 
 }  // namespace
 
-std::string identifierPart(std::string_view name) {
-  std::string out;
-  appendIdentifierPart(out, name);
-  return out;
-}
-
 fs::path fileStoreRoot() {
   const char* xdg = std::getenv("XDG_DATA_HOME");
   if (xdg != nullptr && xdg[0] == '/') return fs::path(xdg) / "calendars";
@@ -175,15 +150,15 @@ fs::path fileStoreRoot() {
   return *home / ".local/share/calendars";
 }
 
-long fileStoreAuthorization(const fs::path& root) {
+AccessState fileStoreAuthorization(const fs::path& root) {
   struct stat st {};
-  if (root.empty()) return kFullAccess;
+  if (root.empty()) return AccessState::kFullAccess;
   if (::stat(root.c_str(), &st) != 0) {
     // Nothing there (or a file where a parent directory should be): an empty store.
-    return errno == ENOENT || errno == ENOTDIR ? kFullAccess : kDenied;
+    return errno == ENOENT || errno == ENOTDIR ? AccessState::kFullAccess : AccessState::kDenied;
   }
-  if (!S_ISDIR(st.st_mode)) return kDenied;
-  return ::access(root.c_str(), R_OK | X_OK) == 0 ? kFullAccess : kDenied;
+  if (!S_ISDIR(st.st_mode)) return AccessState::kDenied;
+  return ::access(root.c_str(), R_OK | X_OK) == 0 ? AccessState::kFullAccess : AccessState::kDenied;
 }
 
 std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
@@ -201,7 +176,7 @@ std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
     }
     // An account has no *.ics file of its own (else it would be a calendar), so only its
     // directories are calendars.
-    const Source source{displayName(path).value_or(top.name), 0};
+    const Source source{displayName(path).value_or(top.name), AccountKind::kLocal};
     for (const Entry& inner : entriesOf(path)) {
       if (inner.kind == Kind::kDirectory) {
         out.push_back(directoryCalendar(path / inner.name, top.name, inner.name, source));

@@ -12,14 +12,14 @@
 #include <cstring>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <utility>
 
+#include "base/two_halves.h"
 #include "filestore/files.h"
 #include "filestore/filestore.h"
-#include "filestore/ics_events.h"
-#include "filestore/scan.h"
 #include "filestore/stream.h"
+#include "ical/ics_events.h"
+#include "ical/scan.h"
 
 namespace velkor {
 namespace {
@@ -73,17 +73,13 @@ bool readWhole(int fd, off_t size, std::string& text) {
   return true;
 }
 
-std::int64_t dayOfInstant(Instant t) {
-  return std::chrono::floor<std::chrono::days>(t).time_since_epoch().count();
-}
-
 void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<FileJob>& jobs,
                  std::size_t from, std::size_t to, const IcsQuery& query, SearchMode mode,
                  EventList& out) {
   ZoneCache zones;
   std::string text;
-  const std::int64_t firstDay = dayOfInstant(query.start);
-  const std::int64_t lastDay = dayOfInstant(query.end - std::chrono::milliseconds(1));
+  const std::int64_t firstDay = utcDayOf(query.start);
+  const std::int64_t lastDay = utcDayOf(query.end - std::chrono::milliseconds(1));
   for (std::size_t i = from; i < to && out.size() < query.maxEvents; ++i) {
     off_t size = 0;
     const Fd f = openRegularFile(jobs[i].path, size);
@@ -107,7 +103,6 @@ void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<F
 EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
                               Instant end, SearchMode mode, std::size_t batchBytes) {
   if (!(start < end)) return {};
-  if (end - start > kLongestStoreWindow) end = start + kLongestStoreWindow;
   std::vector<FileJob> jobs;
   for (std::uint32_t c = 0; c < calendars.size(); ++c) {
     if (calendars[c].singleFile) {
@@ -122,27 +117,20 @@ EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instan
   query.start = start;
   query.end = end;
   query.expandNearWindow = mode == SearchMode::kFast;
-  query.maxEvents = kMaxStoreEvents;
   query.batchBytes = batchBytes;
 
   // Two halves in store order, the second on its own thread; concatenated they are the sequential
   // answer. A store too small to be worth a thread is read here alone.
-  const std::size_t half = jobs.size() >= 64 ? jobs.size() / 2 : jobs.size();
+  const auto part = [&](std::size_t from, std::size_t to, EventList& out) {
+    searchFiles(calendars, jobs, from, to, query, mode, out);
+  };
   EventList first, second;
-  std::thread helper;
-  std::size_t mine = jobs.size();
-  if (half < jobs.size()) {
-    try {
-      helper = std::thread(
-          [&] { searchFiles(calendars, jobs, half, jobs.size(), query, mode, second); });
-      mine = half;
-    } catch (const std::system_error&) {
-      // No thread to be had: this one reads everything.
-    }
+  const std::size_t half = jobs.size() / 2;
+  if (jobs.size() < 64 ||
+      !runTwoHalves([&] { part(0, half, first); }, [&] { part(half, jobs.size(), second); })) {
+    part(0, jobs.size(), first);
   }
-  searchFiles(calendars, jobs, 0, mine, query, mode, first);
-  if (helper.joinable()) helper.join();
-  first.append(std::move(second), kMaxStoreEvents);
+  first.append(std::move(second), query.maxEvents);
   return first;
 }
 

@@ -7,12 +7,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <utility>
 
-#include "filestore/blocks.h"
-#include "filestore/units.h"
+#include "base/two_halves.h"
+#include "ical/blocks.h"
+#include "ical/units.h"
 
 namespace velkor {
 namespace {
@@ -21,10 +20,6 @@ constexpr std::size_t kChunk = std::size_t{1} << 20;
 
 // Files up to this size are read whole when they are cut short: the whole parse decides then.
 constexpr std::uint64_t kSmallText = std::uint64_t{4} << 20;
-
-std::int64_t dayOf(Instant t) {
-  return std::chrono::floor<std::chrono::days>(t).time_since_epoch().count();
-}
 
 // Reads `fd` from `from` up to `to` in chunks and hands its physical lines to `builder`, stopping
 // at the first NUL byte (libical reads no further; `nul` tells), a BOM at the file's start skipped.
@@ -120,16 +115,9 @@ std::optional<IcsLayout> scanFile(int fd, off_t size, const DayRange& window, Fe
     Fed secondFed = Fed::kRead;
     std::uint64_t secondLength = 0;
     bool secondNul = false;
-    std::thread helper;
-    try {
-      helper = std::thread(
-          [&] { secondFed = feedLines(fd, second, split, kEnd, secondLength, secondNul); });
-    } catch (const std::system_error&) {
-      helper = std::thread();
-    }
-    if (helper.joinable()) {
-      fed = feedLines(fd, first, 0, split, length, nul);
-      helper.join();
+    if (runTwoHalves(
+            [&] { fed = feedLines(fd, first, 0, split, length, nul); },
+            [&] { secondFed = feedLines(fd, second, split, kEnd, secondLength, secondNul); })) {
       // What stops the first part stops one scan from the start at the same line.
       if (fed != Fed::kRead) return std::nullopt;
       if (nul) return first.finish();
@@ -167,7 +155,7 @@ Fd openRegularFile(const std::string& path, off_t& size) {
 
 Streamed appendStreamedEvents(int fd, off_t size, std::uint32_t calendar, const IcsQuery& query,
                               ZoneCache& zones, EventList& out) {
-  const DayRange window{dayOf(query.start), dayOf(query.end - std::chrono::milliseconds(1))};
+  const DayRange window{utcDayOf(query.start), utcDayOf(query.end - std::chrono::milliseconds(1))};
   Fed fed = Fed::kRead;
   std::uint64_t length = 0;
   const std::optional<IcsLayout> layout = scanFile(fd, size, window, fed, length);

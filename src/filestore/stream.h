@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "filestore/files.h"
-#include "filestore/ics_events.h"
+#include "ical/ics_events.h"
 
 namespace velkor {
 

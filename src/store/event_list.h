@@ -12,10 +12,9 @@
 #include <string_view>
 #include <vector>
 
-namespace velkor {
+#include "store/instant.h"
 
-// An absolute point in time: milliseconds since 1970-01-01T00:00:00Z.
-using Instant = std::chrono::sys_time<std::chrono::milliseconds>;
+namespace velkor {
 
 // Distinct texts, each stored once and named by its index.
 class TextPool {
@@ -55,6 +54,11 @@ class EventList {
   // Moves the events of `other` behind these, until this list holds `limit`; `other` is left
   // empty. Its entries are released as they move, so that the two never both hold an answer.
   void append(EventList&& other, std::size_t limit);
+
+  // Drops every event after the first `count`.
+  void keepFirst(std::size_t count) {
+    if (entries_.size() > count) entries_.resize(count);
+  }
 
   // Calendar i becomes calendar to[i].
   void renumberCalendars(const std::vector<std::uint32_t>& to);

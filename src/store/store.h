@@ -19,10 +19,13 @@ namespace velkor {
 // A colour expressed in sRGB: red, green, blue, then alpha (and anything further).
 using SrgbComponents = std::vector<double>;
 
+// What kind of account a calendar belongs to; `kindName` names it for the host.
+enum class AccountKind { kLocal, kExchange, kCalDav, kICloud, kSubscribed, kBirthdays, kOther };
+
 // The account a calendar belongs to.
 struct Source {
   std::string title;
-  long type = 0;  // the platform's account type: 0 local, 1 exchange, 2 caldav, ...
+  AccountKind kind = AccountKind::kLocal;
 };
 
 struct Calendar {
@@ -35,33 +38,47 @@ struct Calendar {
 // Called once by the store, on a thread of its choosing, when an access request is answered.
 using AccessCompletion = std::function<void(bool granted, const std::optional<std::string>& error)>;
 
+// One opened calendar store. Made by `Platform::openStore`, owned by the command that opened it
+// and used from the main thread only, for one run. No method throws: a store that cannot answer
+// answers nothing (no calendars, no events), and nothing it does reaches standard error.
 class Store {
  public:
   virtual ~Store() = default;
 
-  // Ask the user for full access to events (macOS 14 and later).
+  // Ask the user for full access to events (macOS 14 and later). `completion` is called exactly
+  // once, on a thread of the store's choosing, possibly after the caller stopped waiting; it must
+  // own whatever it touches.
   virtual void requestFullAccessToEvents(AccessCompletion completion) = 0;
-  // Ask the user for access to events (systems before macOS 14).
+  // Ask the user for access to events (systems before macOS 14); as above.
   virtual void requestAccessToEvents(AccessCompletion completion) = 0;
 
-  // The store's event calendars in its own order; may be empty while the store still loads.
+  // The store's event calendars in its own order, each id unique within the store and stable
+  // across runs. May be empty while the store still loads its accounts.
   virtual std::vector<Calendar> calendars() = 0;
   // Asks the store to reload its accounts; returns at once.
   virtual void refreshSourcesIfNecessary() = 0;
 
-  // The events of `calendars` (never empty) that overlap [start, end), in the store's order; an
-  // event's calendar is its index in `calendars`.
+  // The events of `calendars` that overlap [start, end), in the store's order; an event's
+  // calendar is its index in `calendars`. `calendars` is a non-empty selection of what the last
+  // `calendars()` call listed (an id the store does not know is ignored); the caller keeps the
+  // window within kLongestStoreWindow (see searchEvents). The returned list is the caller's.
   virtual EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) = 0;
 };
 
-// Authorization state values as the platform reports them.
-enum AuthorizationStatus : long {
-  kNotDetermined = 0,
-  kRestricted = 1,
-  kDenied = 2,
-  kFullAccess = 3,
-  kWriteOnly = 4,
-};
+// Rules every store's answer obeys, stated and applied once, by `searchEvents`:
+// a window longer than four years is searched over its first four years (EventKit's own bound),
+inline constexpr auto kLongestStoreWindow = std::chrono::days(1461);
+// and an answer holds at most this many events.
+inline constexpr std::size_t kMaxStoreEvents = 500000;
+
+// What `store` finds for `calendars` in [start, end) within the two rules above; nothing for an
+// empty selection or window.
+EventList searchEvents(Store& store, Instant start, Instant end,
+                       const std::vector<Calendar>& calendars);
+
+// The user's decision about calendar access, as the program names it; only kFullAccess lets the
+// reading commands through. A platform maps its own values here (EventKit's: eventkit_values.h).
+enum class AccessState { kNotDetermined, kRestricted, kDenied, kFullAccess, kWriteOnly, kUnknown };
 
 // Where `request` waits for the answer: the completion calls `signal` once, from any thread and
 // possibly after the wait is over; `wait` returns when signalled or after the timeout, counted
@@ -75,8 +92,10 @@ struct AnswerSignal {
 // use it.
 AnswerSignal portableAnswerSignal();
 
+// One row per platform: the operations a command needs before and besides the store. Every
+// function is called on the main thread; `authorizationStatus` is read afresh on every call.
 struct Platform {
-  std::function<long()> authorizationStatus;
+  std::function<AccessState()> authorizationStatus;
   std::function<bool()> isMacOS14OrLater;
   std::function<std::unique_ptr<Store>()> openStore;
   std::function<void(std::chrono::milliseconds)> sleep;

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "output/utf8.h"
+#include "base/utf8.h"
 #include "store/text_order.h"
 
 namespace velkor {

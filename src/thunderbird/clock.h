@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "filestore/libical.h"
+#include "ical/libical.h"
 
 namespace velkor {
 

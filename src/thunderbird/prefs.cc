@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "store/color_text.h"
+
 namespace velkor {
 namespace {
 
@@ -158,10 +160,6 @@ bool flagOf(const Prefs& prefs, const std::string& key) {
          std::get<bool>(it->second);
 }
 
-bool endsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 }  // namespace
 
 Prefs parsePrefs(std::string_view text) {
@@ -179,14 +177,11 @@ Database RegisteredCalendar::database() const {
   return cached ? Database::kCache : Database::kNone;
 }
 
-long RegisteredCalendar::sourceType() const {
-  if (type == "storage") return 0;
-  if (type == "caldav") {
-    const std::string host = uriHost(uri);
-    return host == "icloud.com" || endsWith(host, ".icloud.com") ? 3 : 2;
-  }
-  if (type == "ics") return 4;
-  return 6;
+AccountKind RegisteredCalendar::kind() const {
+  if (type == "storage") return AccountKind::kLocal;
+  if (type == "caldav") return calDavKind(uriHost(uri));
+  if (type == "ics") return AccountKind::kSubscribed;
+  return AccountKind::kOther;
 }
 
 std::string uriHost(std::string_view uri) {

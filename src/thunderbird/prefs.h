@@ -32,8 +32,8 @@ struct RegisteredCalendar {
   bool disabled = false;
   bool cached = false;  // cache.enabled
   Database database() const;
-  // The account kind the listing shows (the store's source type).
-  long sourceType() const;
+  // The account kind the listing shows.
+  AccountKind kind() const;
 };
 
 // Every calendar of `calendar.registry.*`, in the order of calendar.list.sortOrder, then the rest

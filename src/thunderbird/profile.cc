@@ -1,13 +1,11 @@
 #include "thunderbird/profile.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "filestore/files.h"
+#include "thunderbird/disk.h"
 
 namespace velkor {
 namespace fs = std::filesystem;
@@ -30,7 +28,7 @@ bool startsWith(std::string_view s, std::string_view prefix) {
 }
 
 bool usable(const fs::path& profile) {
-  return kindAt(profile) == Kind::kDirectory && kindAt(profile / "prefs.js") == Kind::kRegular;
+  return entryAt(profile) == Entry::kDirectory && entryAt(profile / "prefs.js") == Entry::kRegular;
 }
 
 fs::path below(const fs::path& base, const std::string& path, bool relative) {
@@ -90,22 +88,8 @@ std::vector<IniSection> parseIni(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> readSmallFile(const fs::path& path, std::size_t limit) {
-  const Fd fd = openRegular(path);
-  if (!fd) return std::nullopt;
-  std::string out;
-  char buffer[16384];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0) return std::nullopt;
-    if (n == 0) return out;
-    if (out.size() + static_cast<std::size_t>(n) > limit) return std::nullopt;
-    out.append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
 std::optional<fs::path> profileIn(const fs::path& base) {
-  if (kindAt(base) != Kind::kDirectory) return std::nullopt;
+  if (entryAt(base) != Entry::kDirectory) return std::nullopt;
   for (const fs::path& p : candidates(base)) {
     if (usable(p)) return p;
   }

@@ -22,9 +22,6 @@ struct IniSection {
 // The sections of an .ini text; lines that are neither a section nor key=value are skipped.
 std::vector<IniSection> parseIni(std::string_view text);
 
-// A regular file's bytes when it holds at most `limit` of them; none otherwise.
-std::optional<std::string> readSmallFile(const std::filesystem::path& path, std::size_t limit);
-
 // The profile the base folder's installs.ini names, else the one of profiles.ini's [Install...]
 // sections, else its [Profile...] marked Default=1: the first of them that is a folder holding
 // prefs.js. Relative paths are below `base`.

@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "filestore/ics_text.h"
+#include "ical/ics_text.h"
 
 namespace velkor {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "filestore/ics_events.h"
+#include "ical/ics_events.h"
 #include "thunderbird/clock.h"
 #include "thunderbird/sqlite.h"
 

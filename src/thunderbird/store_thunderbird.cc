@@ -3,10 +3,12 @@
 // listing and removed with the store.
 #include <unordered_map>
 
-#include "filestore/calendar_props.h"
-#include "filestore/files.h"
-#include "filestore/filestore.h"
-#include "store/linux_stores.h"
+#include "base/descriptors.h"
+#include "platform/linux_stores.h"
+#include "store/color_text.h"
+#include "store/identifier.h"
+#include "store/selection.h"
+#include "thunderbird/disk.h"
 #include "thunderbird/prefs.h"
 #include "thunderbird/profile.h"
 #include "thunderbird/rows.h"
@@ -51,6 +53,10 @@ class ThunderbirdStore final : public Store {
   EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
     std::unordered_map<std::string, const Listed*> byId;
     for (const Listed& c : listed_) byId.emplace(c.calendar.id, &c);
+    const auto selection = selectAsked(calendars, [&](const std::string& id) {
+      const auto it = byId.find(id);
+      return it == byId.end() ? nullptr : it->second;
+    });
     quietLibical();
     const QuietStandardError quiet;
     ZoneCache zones;
@@ -60,15 +66,15 @@ class ThunderbirdStore final : public Store {
     query.end = end;
     query.maxEvents = kMaxStoreEvents;
     EventList out;
-    for (std::uint32_t i = 0; i < calendars.size() && out.size() < kMaxStoreEvents; ++i) {
-      auto it = byId.find(calendars[i].id);
-      if (it == byId.end()) continue;
+    for (std::uint32_t i = 0; i < selection.records.size() && out.size() < kMaxStoreEvents; ++i) {
+      const Listed& c = *selection.records[i];
       // A calendar whose rows cannot all be read is left out rather than answered in part.
       EventList found;
-      if (appendCalendarEvents(it->second->db, it->second->uuid, i, query, clock, zones, found)) {
+      if (appendCalendarEvents(c.db, c.uuid, i, query, clock, zones, found)) {
         out.append(std::move(found), kMaxStoreEvents);
       }
     }
+    out.renumberCalendars(selection.asked);
     return out;
   }
 
@@ -83,7 +89,7 @@ class ThunderbirdStore final : public Store {
       Listed c;
       c.calendar.id = "/thunderbird/" + identifierPart(r.uuid);
       c.calendar.title = r.name;
-      c.calendar.source = Source{"Thunderbird", r.sourceType()};
+      c.calendar.source = Source{"Thunderbird", r.kind()};
       if (r.color) c.calendar.color = parseColor(*r.color);
       c.uuid = std::move(r.uuid);
       c.db = db;

@@ -34,13 +34,6 @@ TEST(Hex, RoundsHalvesUpAndClampsEveryComponent) {
   EXPECT_EQ(hex(SrgbComponents{0.5, 0.5}), std::nullopt);
 }
 
-TEST(KindName, NamesEachAccountType) {
-  const std::pair<long, const char*> kinds[] = {
-      {0, "local"},     {1, "exchange"}, {2, "caldav"}, {3, "icloud"},       {4, "subscribed"},
-      {5, "birthdays"}, {6, "other"},    {-1, "other"}, {LONG_MIN, "other"}, {LONG_MAX, "other"}};
-  for (const auto& [type, name] : kinds) EXPECT_EQ(kindName(type), name) << type;
-}
-
 TEST(EventCalendars, AsksAtMostNineTimesWithARefreshAndAQuarterSecondBetween) {
   const std::vector<Calendar> one = {Calendar{"a", "A", std::nullopt, std::nullopt}};
   const std::tuple<std::vector<std::vector<Calendar>>, size_t, int> cases[] = {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "output/json.h"
-#include "output/utf8.h"
+#include "base/utf8.h"
 #include "store/text_order.h"
 
 namespace velkor {

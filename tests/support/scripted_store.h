@@ -10,7 +10,8 @@
 namespace velkor::testing {
 
 struct Script {
-  std::vector<long> statuses{kFullAccess};  // successive answers; the last repeats
+  std::vector<AccessState> statuses{
+      AccessState::kFullAccess};  // successive answers; the last repeats
   bool macOS14 = true;
   std::vector<std::vector<Calendar>> calendarAnswers{{}};  // successive answers; the last repeats
   EventList eventAnswer;                                   // what every search finds

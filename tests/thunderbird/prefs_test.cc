@@ -75,17 +75,17 @@ user_pref("calendar.registry..type", "storage");
   struct Want {
     const char* uuid;
     const char* name;
-    long kind;
+    AccountKind kind;
     Database db;
     bool disabled;
   };
   const std::vector<Want> want = {
-      {"c3", "Nextcloud", 2, Database::kNone, false},  // listed first, uncached
-      {"a1", "Local", 0, Database::kLocal, false},
-      {"b2", "iCloud", 3, Database::kCache, false},  // the rest by uuid
-      {"d4", "Holidays", 4, Database::kCache, true},
-      {"e5", "", 6, Database::kCache, false},
-      {"f6", "", 0, Database::kLocal, false},
+      {"c3", "Nextcloud", AccountKind::kCalDav, Database::kNone, false},  // listed first, uncached
+      {"a1", "Local", AccountKind::kLocal, Database::kLocal, false},
+      {"b2", "iCloud", AccountKind::kICloud, Database::kCache, false},  // the rest by uuid
+      {"d4", "Holidays", AccountKind::kSubscribed, Database::kCache, true},
+      {"e5", "", AccountKind::kOther, Database::kCache, false},
+      {"f6", "", AccountKind::kLocal, Database::kLocal, false},
   };
   const std::vector<RegisteredCalendar> got = registeredCalendars(p);
   ASSERT_EQ(got.size(), want.size());
@@ -93,7 +93,7 @@ user_pref("calendar.registry..type", "storage");
     SCOPED_TRACE(want[i].uuid);
     EXPECT_EQ(got[i].uuid, want[i].uuid);
     EXPECT_EQ(got[i].name, want[i].name);
-    EXPECT_EQ(got[i].sourceType(), want[i].kind);
+    EXPECT_EQ(got[i].kind(), want[i].kind);
     EXPECT_EQ(got[i].database(), want[i].db);
     EXPECT_EQ(got[i].disabled, want[i].disabled);
   }

@@ -19,7 +19,7 @@
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
-#include "thunderbird/profile.h"
+#include "thunderbird/disk.h"
 #include "thunderbird/snapshot.h"
 
 namespace velkor {

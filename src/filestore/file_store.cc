@@ -1,0 +1,71 @@
+// The file store behind the store interface.
+#include <thread>
+#include <unordered_map>
+
+#include "filestore/filestore.h"
+#include "platform/linux_stores.h"
+#include "store/selection.h"
+
+namespace velkor {
+namespace {
+
+class FileStore final : public Store {
+ public:
+  explicit FileStore(std::filesystem::path root) : root_(std::move(root)) {}
+  ~FileStore() override {
+    if (answer_.joinable()) answer_.join();
+  }
+
+  // Nobody is asked: the answer is the directory's readability, given at once from another
+  // thread as a platform store would.
+  void requestFullAccessToEvents(AccessCompletion completion) override {
+    answerLater(std::move(completion));
+  }
+  void requestAccessToEvents(AccessCompletion completion) override {
+    answerLater(std::move(completion));
+  }
+
+  std::vector<Calendar> calendars() override {
+    listed_ = listFileCalendars(root_);
+    std::vector<Calendar> out;
+    out.reserve(listed_.size());
+    for (const FileCalendar& c : listed_) out.push_back(c.calendar);
+    return out;
+  }
+
+  void refreshSourcesIfNecessary() override {}
+
+  EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
+    std::unordered_map<std::string, const FileCalendar*> byId;
+    for (const FileCalendar& c : listed_) byId.emplace(c.calendar.id, &c);
+    const auto selection = selectAsked(calendars, [&](const std::string& id) {
+      const auto it = byId.find(id);
+      return it == byId.end() ? nullptr : it->second;
+    });
+    std::vector<FileCalendar> selected;
+    for (const FileCalendar* c : selection.records) selected.push_back(*c);
+    EventList found = searchFileCalendars(selected, start, end);
+    found.renumberCalendars(selection.asked);
+    return found;
+  }
+
+ private:
+  void answerLater(AccessCompletion completion) {
+    if (answer_.joinable()) answer_.join();
+    const bool granted = fileStoreAuthorization(root_) == AccessState::kFullAccess;
+    answer_ = std::thread(
+        [completion = std::move(completion), granted] { completion(granted, std::nullopt); });
+  }
+
+  std::filesystem::path root_;
+  std::vector<FileCalendar> listed_;
+  std::thread answer_;
+};
+
+}  // namespace
+
+std::unique_ptr<Store> openFileStore(std::filesystem::path root) {
+  return std::make_unique<FileStore>(std::move(root));
+}
+
+}  // namespace velkor
