@@ -4,7 +4,11 @@ profile tbprofile.make() writes, trimmed to the files a reader of Thunderbird's 
 and beside it occurrences.json, Thunderbird's own occurrence lists for every window and zone,
 written as the program writes events. Usage: keep_profile.py [DEST] (default: profile/ here).
 keep_profile.py --lists: only asks Thunderbird again for the lists over the kept profile (a copy
-of it), so that the profile and its ids stay as they are."""
+of it), so that the profile and its ids stay as they are.
+
+The kept profile was made before the two floating events at 01:00 and 23:30, the offline changes
+and the subscribed calendar were added to the source files; remaking it gives new ids, which the
+store's tests (store_test.cc) name."""
 import json, os, shutil, sys, tempfile
 
 import tbprofile
