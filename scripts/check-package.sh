@@ -44,7 +44,7 @@ done
 [ "$(dpkg-deb -f "$deb" Package)" = velkor-calendar ] || fail "the package is not named velkor-calendar"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in 'libical[0-9]' 'libicu[0-9]+' 'libstdc\+\+6'; do
+for library in 'libical[0-9]' 'libicu[0-9]+' 'libsqlite3-[0-9]' 'libstdc\+\+6'; do
   grep -qE "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 # Every package named in Depends is a real one: it is installed here, where the program was linked.

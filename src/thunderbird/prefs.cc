@@ -137,27 +137,28 @@ std::optional<PrefValue> Cursor::value() {
   return PrefValue(v);
 }
 
-std::optional<std::pair<std::string, PrefValue>> prefLine(std::string_view line) {
+// Adds the pref of one line to `out` when the line is one.
+void addPrefLine(std::string_view line, Prefs& out) {
   Cursor c{line};
-  if (!c.take("user_pref") || !c.take("(")) return std::nullopt;
+  if (!c.take("user_pref") || !c.take("(")) return;
   std::optional<std::string> name = c.string();
-  if (!name || !c.take(",")) return std::nullopt;
+  if (!name || !c.take(",")) return;
   std::optional<PrefValue> value = c.value();
-  if (!value || !c.take(")") || !c.take(";")) return std::nullopt;
+  if (!value || !c.take(")") || !c.take(";")) return;
   c.blanks();
-  if (!c.s.empty() && c.s.substr(0, 2) != "//") return std::nullopt;
-  return std::make_pair(std::move(*name), std::move(*value));
+  if (!c.s.empty() && c.s.substr(0, 2) != "//") return;
+  out.insert_or_assign(std::move(*name), std::move(*value));
 }
 
 const std::string* textOf(const Prefs& prefs, const std::string& key) {
   auto it = prefs.find(key);
-  return it == prefs.end() ? nullptr : std::get_if<std::string>(&it->second);
+  return it == prefs.end() || it->second.type != PrefValue::Type::kString ? nullptr
+                                                                          : &it->second.text;
 }
 
 bool flagOf(const Prefs& prefs, const std::string& key) {
   auto it = prefs.find(key);
-  return it != prefs.end() && std::holds_alternative<bool>(it->second) &&
-         std::get<bool>(it->second);
+  return it != prefs.end() && it->second.type == PrefValue::Type::kBoolean && it->second.boolean;
 }
 
 }  // namespace
@@ -166,7 +167,7 @@ Prefs parsePrefs(std::string_view text) {
   Prefs out;
   while (!text.empty()) {
     const std::size_t eol = text.find('\n');
-    if (auto pref = prefLine(text.substr(0, eol))) out[std::move(pref->first)] = pref->second;
+    addPrefLine(text.substr(0, eol), out);
     text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
   }
   return out;

@@ -6,14 +6,26 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
+#include <utility>
 #include <vector>
 
 #include "store/store.h"
 
 namespace velkor {
 
-using PrefValue = std::variant<std::string, std::int64_t, bool>;
+// A pref's value: a string, an integer or a boolean.
+struct PrefValue {
+  enum class Type { kString, kInteger, kBoolean };
+  PrefValue(std::string t) : type(Type::kString), text(std::move(t)) {}
+  PrefValue(std::int64_t n) : type(Type::kInteger), integer(n) {}
+  PrefValue(bool b) : type(Type::kBoolean), boolean(b) {}
+  bool operator==(const PrefValue&) const = default;
+
+  Type type;
+  std::string text;
+  std::int64_t integer = 0;
+  bool boolean = false;
+};
 using Prefs = std::map<std::string, PrefValue, std::less<>>;
 
 // The `user_pref("name", value);` lines of a prefs.js text: strings (with JavaScript escapes),

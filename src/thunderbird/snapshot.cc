@@ -90,11 +90,16 @@ int schemaVersion(sqlite3* db) {
 }  // namespace
 
 PrivateFolder::PrivateFolder() {
+  // $TMPDIR when it is usable, else /tmp.
   std::error_code ec;
-  fs::path base = fs::temp_directory_path(ec);
-  if (ec) base = "/tmp";
-  std::string pattern = (base / "velkor-tbcopy-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  const fs::path tmp = fs::temp_directory_path(ec);
+  for (const fs::path& base : {ec ? fs::path("/tmp") : tmp, fs::path("/tmp")}) {
+    std::string pattern = (base / "velkor-tbcopy-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) {
+      path_ = pattern;
+      return;
+    }
+  }
 }
 
 PrivateFolder::~PrivateFolder() {

@@ -52,10 +52,11 @@ struct Home {
   }
   fs::path db(const char* name) const { return profile / "calendar-data" / name; }
 
-  testing::RunResult run(const std::vector<std::string>& args) const {
+  testing::RunResult run(const std::vector<std::string>& args,
+                         const std::string& tmpdir = {}) const {
     return testing::runProgram(args, {{"HOME", home.string()},
                                       {"XDG_DATA_HOME", (dir.path() / "data").string()},
-                                      {"TMPDIR", tmp.string()},
+                                      {"TMPDIR", tmpdir.empty() ? tmp.string() : tmpdir},
                                       {"TZ", "Europe/Berlin"}});
   }
 };
@@ -228,6 +229,13 @@ TEST(ThunderbirdStore, ReadsChangesHeldInTheWalOfALockedDatabase) {
   EXPECT_EQ(titles["Holiday"], 0);
   EXPECT_GT(titles["Renamed in the WAL"], 0);
   EXPECT_TRUE(fs::is_empty(h.tmp));
+}
+
+// Without a usable $TMPDIR the copies go to /tmp.
+TEST(ThunderbirdStore, CopiesWithoutAUsableTmpdir) {
+  const Home h;
+  EXPECT_EQ(records(h.run(kYear, "/nonexistent/tmp")), records(h.run(kYear)));
+  EXPECT_EQ(records(h.run({"calendars"}, "/nonexistent/tmp")).size(), 3u);
 }
 
 // Bad input leaves out the calendar (or the store) it touches; the rest answers as before.
