@@ -4,10 +4,10 @@
 #include <unordered_map>
 
 #include "base/descriptors.h"
+#include "base/files.h"
 #include "store/color_text.h"
 #include "store/identifier.h"
 #include "store/selection.h"
-#include "thunderbird/disk.h"
 #include "thunderbird/prefs.h"
 #include "thunderbird/profile.h"
 #include "thunderbird/rows.h"
