@@ -1,4 +1,4 @@
-// Stable sorts of records by two texts in text order, each text normalized once.
+// The listing's sort: records by two texts in text order, stable, each text normalized once.
 #pragma once
 
 #include <array>

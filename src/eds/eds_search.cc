@@ -42,31 +42,6 @@ std::array<std::string, 2> windowQueries(Instant start, Instant end) {
               isoUtc(start - kMargin) + "\") (make-time \"" + isoUtc(end + kMargin) + "\")))"};
 }
 
-// The TZID parameters of a component's text, unfolded.
-void addZoneNames(std::string_view text, std::set<std::string>& names) {
-  std::string unfolded;
-  unfolded.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 2 < text.size() && text[i + 1] == '\n' &&
-        (text[i + 2] == ' ' || text[i + 2] == '\t')) {
-      i += 2;
-      continue;
-    }
-    unfolded.push_back(text[i]);
-  }
-  for (std::size_t at = unfolded.find(";TZID="); at != std::string::npos;
-       at = unfolded.find(";TZID=", at + 1)) {
-    std::size_t from = at + 6;
-    std::size_t to = 0;
-    if (from < unfolded.size() && unfolded[from] == '"') {
-      to = unfolded.find('"', ++from);
-    } else {
-      to = unfolded.find_first_of(";:\r\n", from);
-    }
-    if (to != std::string::npos && to > from) names.insert(unfolded.substr(from, to - from));
-  }
-}
-
 // One calendar's way through connect, query and zones.
 struct Ask {
   const EdsCalendar* calendar = nullptr;
@@ -229,7 +204,6 @@ EventList searchEdsCalendars(EdsSession& session, const std::vector<const EdsCal
   for (const auto& a : asks) {
     if (!a->finished) continue;
     for (const std::string& text : calendarTexts(*a, ics.batchBytes)) {
-      if (out.size() >= ics.maxEvents) return out;
       appendIcsEvents(text, a->index, ics, zones, out);
     }
   }

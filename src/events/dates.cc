@@ -52,14 +52,6 @@ std::optional<CivilDay> localDate(time_t t) {
   return CivilDay{int64_t{fields.tm_year} + 1900, fields.tm_mon + 1, fields.tm_mday};
 }
 
-// Fields from the least significant: minute (6 bits), hour (5), day (5), month (4), then the year
-// moved by kYearBias so that every year tm_year can hold is positive.
-constexpr std::int64_t kYearBias = std::int64_t{1} << 32;
-
-std::int64_t yearOf(std::uint64_t minute) {
-  return static_cast<std::int64_t>(minute >> 20) - kYearBias;
-}
-
 char* appendDigits(char* at, std::uint64_t value, int width) {
   char digits[24];
   int n = 0;
@@ -117,42 +109,28 @@ std::optional<Instant> localDay(std::string_view text) {
   return Instant(std::chrono::seconds(hi));
 }
 
-std::uint64_t localMinute(Instant instant) {
-  // Floor, not truncation: an instant before 1970 must not be carried into the next second.
-  const time_t t = static_cast<time_t>(
-      std::chrono::floor<std::chrono::seconds>(instant.time_since_epoch()).count());
-  tzset();
-  struct tm f {};
-  // Instants in milliseconds reach about 292 million years, well inside what struct tm holds.
-  if (localtime_r(&t, &f) == nullptr) return 0;
-  const std::int64_t year = std::int64_t{f.tm_year} + 1900;
-  return static_cast<std::uint64_t>(year + kYearBias) << 20 |
-         static_cast<std::uint64_t>(f.tm_mon + 1) << 16 |
-         static_cast<std::uint64_t>(f.tm_mday) << 11 | static_cast<std::uint64_t>(f.tm_hour) << 6 |
-         static_cast<std::uint64_t>(f.tm_min);
-}
-
-void appendStamp(std::string& out, std::uint64_t minute) {
+void localStamp(std::uint64_t minute, std::string& out) {
+  out.clear();
   if (minute == 0) return;
-  const std::int64_t year = yearOf(minute);
+  const std::int64_t year = yearOfMinute(minute);
   char text[48];
   char* at = text;
   if (year < 0) *at++ = '-';
   at = appendDigits(at, static_cast<std::uint64_t>(year < 0 ? -year : year), 4);
   *at++ = '-';
-  at = appendDigits(at, minute >> 16 & 0xF, 2);
+  at = appendDigits(at, monthOfMinute(minute), 2);
   *at++ = '-';
-  at = appendDigits(at, minute >> 11 & 0x1F, 2);
+  at = appendDigits(at, dayOfMinute(minute), 2);
   *at++ = 'T';
-  at = appendDigits(at, minute >> 6 & 0x1F, 2);
+  at = appendDigits(at, hourOfMinute(minute), 2);
   *at++ = ':';
-  at = appendDigits(at, minute & 0x3F, 2);
+  at = appendDigits(at, minuteOfMinute(minute), 2);
   out.append(text, at);
 }
 
 std::string localStamp(Instant instant) {
   std::string text;
-  appendStamp(text, localMinute(instant));
+  localStamp(localMinute(instant), text);
   return text;
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "store/instant.h"
+#include "store/local_minute.h"
 
 namespace velkor {
 
@@ -18,10 +19,8 @@ std::optional<Instant> localDay(std::string_view text);
 // The local wall-clock reading of `instant`, to the minute (seconds dropped toward the past).
 std::string localStamp(Instant instant);
 
-// The same reading as one number whose order is that of (year, month, day, hour, minute); 0 when
-// the instant has no local reading (its stamp is empty).
-std::uint64_t localMinute(Instant instant);
-// Appends the stamp text of a local minute: localStamp(t) is the text of localMinute(t).
-void appendStamp(std::string& out, std::uint64_t minute);
+// The stamp text of a local minute into `out` (its buffer reused across a long answer):
+// localStamp(t) is the text of localMinute(t).
+void localStamp(std::uint64_t minute, std::string& out);
 
 }  // namespace velkor

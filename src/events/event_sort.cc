@@ -1,38 +1,13 @@
 #include "events/event_sort.h"
 
 #include <algorithm>
-#include <string>
-#include <utility>
 
 #include "events/dates.h"
-#include "store/text_order.h"
 
 namespace velkor {
-namespace {
-
-// For every text of the list used as a title, its rank in text order (texts with the same key
-// share a rank); each text is normalized once, however many events carry it.
-std::vector<std::uint32_t> titleRanks(const EventList& events) {
-  std::vector<std::uint32_t> rank(events.textCount(), 0);
-  std::vector<bool> used(events.textCount(), false);
-  for (std::size_t i = 0; i < events.size(); ++i) used[events[i].title] = true;
-  std::vector<std::pair<std::string, std::uint32_t>> keys;
-  for (std::uint32_t t = 0; t < used.size(); ++t) {
-    if (used[t]) keys.emplace_back(textKey(events.text(t)), t);
-  }
-  std::sort(keys.begin(), keys.end());
-  std::uint32_t next = 0;
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    if (i > 0 && keys[i].first != keys[i - 1].first) ++next;
-    rank[keys[i].second] = next;
-  }
-  return rank;
-}
-
-}  // namespace
 
 std::vector<SortedEvent> sortEvents(const EventList& events) {
-  const std::vector<std::uint32_t> rank = titleRanks(events);
+  const std::vector<std::uint32_t> rank = events.titleRanks();
   std::vector<SortedEvent> order;
   order.reserve(events.size());
   for (std::size_t i = 0; i < events.size(); ++i) {

@@ -40,10 +40,8 @@ void writeEvents(std::ostream& out, const EventList& found,
   std::string start, end;
   for (const SortedEvent& s : sortEvents(found)) {
     const EventList::Entry& e = found[s.position];
-    start.clear();
-    appendStamp(start, s.start);
-    end.clear();
-    appendStamp(end, localMinute(e.end));
+    localStamp(s.start, start);
+    localStamp(localMinute(e.end), end);
     EventFields fields;
     fields.allDay = e.allDay;
     fields.calendar = calendars[e.calendar].id;

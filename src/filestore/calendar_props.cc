@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "base/content_lines.h"
 #include "filestore/files.h"
 #include "ical/ics_text.h"
 #include "store/color_text.h"
@@ -51,10 +52,9 @@ CalendarHeader readHeader(const std::filesystem::path& file) {
   };
 
   while (std::optional<std::string> physical = reader.next()) {
-    std::string_view line = *physical;
-    if (firstPhysical && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+    const std::string_view line = firstPhysical ? withoutByteOrderMark(*physical) : *physical;
     firstPhysical = false;
-    if (haveLogical && !line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+    if (haveLogical && isContinuation(line)) {
       logical.append(line.substr(1));  // a folded continuation
       continue;
     }

@@ -2,8 +2,8 @@
 #include <thread>
 #include <unordered_map>
 
+#include "filestore/file_store.h"
 #include "filestore/filestore.h"
-#include "platform/linux_stores.h"
 #include "store/selection.h"
 
 namespace velkor {

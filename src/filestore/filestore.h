@@ -34,7 +34,7 @@ std::vector<FileCalendar> listFileCalendars(const std::filesystem::path& root);
 enum class SearchMode { kFast, kFull };
 
 // The events of `calendars` overlapping [start, end), in store order; an event's calendar is its
-// index in `calendars`.
+// index in `calendars`. The list keeps to its cap as it grows; searchEvents cuts it once.
 EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instant start,
                               Instant end, SearchMode mode = SearchMode::kFast,
                               std::size_t batchBytes = kDefaultBatchBytes);

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -31,17 +32,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Kind kindOf(const fs::path& dir, const dirent& entry) {
+EntryType entryTypeOf(const fs::path& dir, const dirent& entry) {
   switch (entry.d_type) {
     case DT_DIR:
-      return Kind::kDirectory;
+      return EntryType::kDirectory;
     case DT_REG:
-      return Kind::kRegular;
+      return EntryType::kRegular;
     case DT_LNK:
     case DT_UNKNOWN:
-      return kindAt(dir / entry.d_name);
+      return entryTypeAt(dir / entry.d_name);
     default:
-      return Kind::kOther;
+      return EntryType::kOther;
   }
 }
 
@@ -52,9 +53,19 @@ bool icsName(std::string_view name) {
   return name.size() > kSuffix.size() && name.substr(name.size() - kSuffix.size()) == kSuffix;
 }
 
+// A directory as the file system knows it, whatever names lead to it.
+using DirectoryId = std::pair<dev_t, ino_t>;
+
+std::optional<DirectoryId> directoryId(const fs::path& dir) {
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return DirectoryId{st.st_dev, st.st_ino};
+}
+
 struct Entry {
   std::string name;
-  Kind kind;
+  EntryType kind;
+  DirectoryId id{};  // of a directory
 };
 
 // The visible directories and regular files of `dir`, ordered by the bytes of their names.
@@ -64,8 +75,15 @@ std::vector<Entry> entriesOf(const fs::path& dir) {
   if (!handle) return out;
   while (const dirent* entry = ::readdir(handle.get())) {
     if (hidden(entry->d_name)) continue;
-    const Kind kind = kindOf(dir, *entry);
-    if (kind != Kind::kOther) out.push_back({entry->d_name, kind});
+    EntryType kind = entryTypeOf(dir, *entry);
+    DirectoryId id{};
+    if (kind == EntryType::kDirectory) {
+      // Links may lead to a directory met before: it is told by its device and inode.
+      const std::optional<DirectoryId> found = directoryId(dir / entry->d_name);
+      if (found) id = *found;
+      if (!found) kind = EntryType::kOther;  // gone meanwhile
+    }
+    if (kind != EntryType::kOther) out.push_back({entry->d_name, kind, id});
   }
   // std::string compares as unsigned bytes, which is the order wanted here.
   std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
@@ -82,9 +100,9 @@ bool isAccount(const fs::path& dir) {
     if (hidden(entry->d_name)) continue;
     const bool ics = icsName(entry->d_name);
     if (!ics && subdirectory) continue;  // only an *.ics file could still change the answer
-    const Kind kind = kindOf(dir, *entry);
-    if (ics && kind == Kind::kRegular) return false;
-    if (kind == Kind::kDirectory) subdirectory = true;
+    const EntryType kind = entryTypeOf(dir, *entry);
+    if (ics && kind == EntryType::kRegular) return false;
+    if (kind == EntryType::kDirectory) subdirectory = true;
   }
   return subdirectory;
 }
@@ -164,12 +182,18 @@ AccessState fileStoreAuthorization(const fs::path& root) {
 std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
   std::vector<FileCalendar> out;
   if (root.empty()) return out;
+  // A directory reached again through a link is not entered again: the name that comes first
+  // in the walk (each directory's entries in byte order) stands, so no event is read twice and
+  // a link back up ends.
+  std::set<DirectoryId> seen;
+  if (const std::optional<DirectoryId> id = directoryId(root)) seen.insert(*id);
   for (const Entry& top : entriesOf(root)) {
     const fs::path path = root / top.name;
-    if (top.kind == Kind::kRegular) {
+    if (top.kind == EntryType::kRegular) {
       if (icsName(top.name)) out.push_back(fileCalendar(path, top.name));
       continue;
     }
+    if (!seen.insert(top.id).second) continue;
     if (!isAccount(path)) {
       out.push_back(directoryCalendar(path, {}, top.name, std::nullopt));
       continue;
@@ -178,7 +202,7 @@ std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
     // directories are calendars.
     const Source source{displayName(path).value_or(top.name), AccountKind::kLocal};
     for (const Entry& inner : entriesOf(path)) {
-      if (inner.kind == Kind::kDirectory) {
+      if (inner.kind == EntryType::kDirectory && seen.insert(inner.id).second) {
         out.push_back(directoryCalendar(path / inner.name, top.name, inner.name, source));
       }
     }

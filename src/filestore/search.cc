@@ -30,6 +30,7 @@ constexpr off_t kStreamFrom = off_t{1} << 20;
 struct FileJob {
   std::uint32_t calendar;  // index into the selected calendars
   std::string path;
+  bool listedRegular;  // the directory's listing says a regular file: no look before the open
 };
 
 bool hasIcsSuffix(std::string_view name) {
@@ -41,15 +42,19 @@ void listCalendarFiles(std::uint32_t calendar, const std::filesystem::path& dir,
                        std::vector<FileJob>& jobs) {
   const DirHandle d(::opendir(dir.c_str()));
   if (!d) return;
-  std::vector<std::string> names;
+  const std::string prefix = dir.native() + "/";
+  const std::size_t first = jobs.size();
   while (const dirent* entry = ::readdir(d.get())) {
     const std::string_view name = entry->d_name;
     if (name.empty() || name.front() == '.' || !hasIcsSuffix(name)) continue;
-    names.emplace_back(name);
+    // A link, or an entry of a file system that does not tell, is looked at when it is opened.
+    const unsigned char type = entry->d_type;
+    if (type != DT_REG && type != DT_LNK && type != DT_UNKNOWN) continue;
+    jobs.push_back(FileJob{calendar, prefix + std::string(name), type == DT_REG});
   }
-  std::sort(names.begin(), names.end());
-  const std::string prefix = dir.native() + "/";
-  for (const std::string& name : names) jobs.push_back(FileJob{calendar, prefix + name});
+  // The same prefix for all: the paths sort as the names do.
+  std::sort(jobs.begin() + static_cast<std::ptrdiff_t>(first), jobs.end(),
+            [](const FileJob& a, const FileJob& b) { return a.path < b.path; });
 }
 
 // The whole content of an open file, from its start up to a NUL byte (libical reads no further);
@@ -80,9 +85,9 @@ void searchFiles(const std::vector<FileCalendar>& calendars, const std::vector<F
   std::string text;
   const std::int64_t firstDay = utcDayOf(query.start);
   const std::int64_t lastDay = utcDayOf(query.end - std::chrono::milliseconds(1));
-  for (std::size_t i = from; i < to && out.size() < query.maxEvents; ++i) {
+  for (std::size_t i = from; i < to; ++i) {
     off_t size = 0;
-    const Fd f = openRegularFile(jobs[i].path, size);
+    const Fd f = openRegularFile(jobs[i].path, jobs[i].listedRegular, size);
     if (!f) continue;
     // A calendar of one file, or any large file, may hold years of events: it is read as a stream
     // of units, most of them settled by the scan.
@@ -106,7 +111,7 @@ EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instan
   std::vector<FileJob> jobs;
   for (std::uint32_t c = 0; c < calendars.size(); ++c) {
     if (calendars[c].singleFile) {
-      jobs.push_back(FileJob{c, calendars[c].path.native()});
+      jobs.push_back(FileJob{c, calendars[c].path.native(), false});
     } else {
       listCalendarFiles(c, calendars[c].path, jobs);
     }
@@ -130,7 +135,7 @@ EventList searchFileCalendars(const std::vector<FileCalendar>& calendars, Instan
       !runTwoHalves([&] { part(0, half, first); }, [&] { part(half, jobs.size(), second); })) {
     part(0, jobs.size(), first);
   }
-  first.append(std::move(second), query.maxEvents);
+  first.append(std::move(second));
   return first;
 }
 

@@ -145,10 +145,13 @@ std::optional<IcsLayout> scanFile(int fd, off_t size, const DayRange& window, Fe
 
 }  // namespace
 
-Fd openRegularFile(const std::string& path, off_t& size) {
-  Fd f = openRegular(path);
+Fd openRegularFile(const std::string& path, bool listedRegular, off_t& size) {
+  if (!listedRegular && entryTypeAt(path) != EntryType::kRegular) return {};
+  Fd f(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   struct stat st {};
-  if (!f || ::fstat(f.get(), &st) != 0 || st.st_size > kLargestFile) return {};
+  if (!f || ::fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestFile) {
+    return {};
+  }
   size = st.st_size;
   return f;
 }

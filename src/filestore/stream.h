@@ -18,9 +18,11 @@ namespace velkor {
 constexpr off_t kLargestFile = off_t{256} << 20;
 
 // `path` opened for reading when it is a regular file of at most kLargestFile bytes, with its
-// size; no descriptor otherwise. Opened without blocking so that a FIFO that replaces the file
-// after the stat cannot hold the run.
-Fd openRegularFile(const std::string& path, off_t& size);
+// size from one fstat of the descriptor; no descriptor otherwise. Unless its directory's listing
+// already said it is a regular file (`listedRegular`), it is looked at first, so that a FIFO or
+// device behind a link is never opened. Opened without blocking, so that a FIFO that replaces
+// the file meanwhile cannot hold the run.
+Fd openRegularFile(const std::string& path, bool listedRegular, off_t& size);
 
 enum class Streamed {
   kDone,

@@ -3,6 +3,7 @@
 #include <functional>
 #include <limits>
 
+#include "base/content_lines.h"
 #include "ical/ics_text.h"
 
 namespace velkor {
@@ -15,15 +16,6 @@ bool plainUid(std::string_view uid) {
   auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f; };
   return !uid.empty() && !blank(uid.front()) && !blank(uid.back()) &&
          uid.find('\\') == std::string_view::npos;
-}
-
-bool continues(std::string_view raw) { return !raw.empty() && (raw[0] == ' ' || raw[0] == '\t'); }
-
-// A physical line without its line end.
-std::string_view content(std::string_view raw, char end) {
-  if (!raw.empty() && raw.back() == end) raw.remove_suffix(1);
-  if (end == '\n' && !raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-  return raw;
 }
 
 }  // namespace
@@ -40,15 +32,15 @@ bool LayoutBuilder::add(std::string_view raw, std::uint64_t offset) {
   // A CR alone ends a line for libical, not for this reader.
   if (end_ == '\n') {
     std::string_view text = raw;
-    if (!text.empty() && text.back() == '\n') text = content(text, '\n');
+    if (!text.empty() && text.back() == '\n') text = withoutLineEnd(text, '\n');
     if (text.find('\r') != std::string_view::npos) return !(refused_ = true);
   }
-  if (skipping_ && continues(raw)) return true;
+  if (skipping_ && isContinuation(raw)) return true;
   skipping_ = false;
-  if (pending_ && continues(raw)) {
+  if (pending_ && isContinuation(raw)) {
     rawSize_ += raw.size();
     raw_.append(raw);
-    line_.append(content(raw, end_).substr(1));
+    line_.append(withoutLineEnd(raw, end_).substr(1));
     folded_ = true;
     return true;
   }
@@ -63,13 +55,13 @@ bool LayoutBuilder::add(std::string_view raw, std::uint64_t offset) {
     }
   }
   // A line neither the scan nor the layout reads changes nothing: skipped with its continuations.
-  if (!keeps(content(raw, end_))) {
+  if (!keeps(withoutLineEnd(raw, end_))) {
     skipping_ = true;
     return true;
   }
   rawSize_ = raw.size();
   raw_.assign(raw);
-  line_.assign(content(raw, end_));
+  line_.assign(withoutLineEnd(raw, end_));
   lineAt_ = offset;
   pending_ = true;
   folded_ = false;
@@ -228,15 +220,9 @@ std::optional<IcsLayout> icsLayoutOf(std::string_view text) {
 std::string_view uidOfBlock(std::string_view block, std::string& storage) {
   const char end = block.find('\n') == std::string_view::npos ? '\r' : '\n';
   int depth = 0;
-  for (std::size_t pos = 0; pos < block.size();) {
-    std::size_t stop = std::min(block.find(end, pos), block.size() - 1) + 1;
-    storage.assign(content(block.substr(pos, stop - pos), end));
-    while (stop < block.size() && continues(block.substr(stop))) {
-      const std::size_t next = std::min(block.find(end, stop), block.size() - 1) + 1;
-      storage.append(content(block.substr(stop, next - stop), end).substr(1));
-      stop = next;
-    }
-    pos = stop;
+  ContentLines lines(block, end);
+  while (const std::optional<ContentLine> line = lines.next()) {
+    storage.assign(line->text);
     const std::string_view name = nameOf(storage);
     if (name == "BEGIN") ++depth;
     if (name == "END") --depth;

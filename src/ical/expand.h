@@ -15,7 +15,7 @@ struct Occurrence {
 
 // A master (no RECURRENCE-ID) with the overrides of its UID; or overrides alone, without master.
 // Overrides of one instance collapse to the one that supersedes the others.
-struct Unit {
+struct UidEvents {
   icalcomponent* master = nullptr;
   std::vector<icalcomponent*> overrides;
 };
@@ -25,6 +25,7 @@ struct Unit {
 bool supersedes(icalcomponent* later, icalcomponent* earlier);
 
 // The unit's occurrences overlapping the query's window, by start.
-std::vector<Occurrence> occurrencesOf(const Unit& unit, const IcsQuery& query, FileZones& zones);
+std::vector<Occurrence> occurrencesOf(const UidEvents& unit, const IcsQuery& query,
+                                      FileZones& zones);
 
 }  // namespace velkor

@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "base/content_lines.h"
 #include "base/two_halves.h"
 #include "ical/blocks.h"
 #include "ical/parse.h"
@@ -18,21 +19,21 @@ bool appendParsed(const std::string& text, std::uint32_t calendar, const IcsQuer
   std::vector<std::string> rawTexts;
   std::vector<std::string_view> texts;
   const std::string rest = withTextTokens(withoutZoneBlocks(text, blocks), rawTexts, texts);
-  const ComponentPtr root(parseCalendarText(rest));
+  const ComponentPtr root = parseCalendarText(rest);
   if (!root) return false;
   std::vector<icalcomponent*> events;
-  FileZones fileZones(zones.impl());
+  FileZones fileZones(zones);
+  fileZones.calendarZone = headerZoneOf(text);
   for (std::string_view block : blocks) {
-    const ZoneCache::Impl::Defined& d = fileZones.cache.fromBlock(block);
+    const ZoneTable::Defined& d = fileZones.cache.fromBlock(block);
     if (!d.tzid.empty()) fileZones.definitions.push_back(Definition{d.tzid, &d.own, nullptr});
   }
   collect(root.get(), 0, events, fileZones);
   // The occurrences of one VEVENT follow each other: its texts are read once for all of them.
   icalcomponent* source = nullptr;
   std::optional<std::string> title, location;
-  for (const Unit& unit : unitsOf(events)) {
+  for (const UidEvents& unit : unitsOf(events)) {
     for (const Occurrence& o : occurrencesOf(unit, query, fileZones)) {
-      if (out.size() >= query.maxEvents) return true;
       if (o.source != source) {
         source = o.source;
         title = textOf(source, ICAL_SUMMARY_PROPERTY, texts);
@@ -78,12 +79,11 @@ void appendBatches(const IcsLayout& layout, std::span<const UnitBlocks> units,
     bytes = 0;
   };
   for (const UnitBlocks& unit : units) {
-    if (out.size() >= query.maxEvents) return;
     if (bytes >= std::max(query.batchBytes, layout.head.size())) flush();
     for (std::uint32_t i : unit) bytes += layout.blocks[i].size();
     batch.insert(batch.end(), unit.begin(), unit.end());
   }
-  if (out.size() < query.maxEvents) flush();
+  flush();
 }
 
 // Less than this is parsed on one thread: a thread and a second set of zones cost more.
@@ -116,12 +116,11 @@ void appendUnits(const IcsLayout& layout, const std::vector<UnitBlocks>& units,
           })) {
     appendBatches(layout, all, text, calendar, query, zones, out);
   }
-  out.append(std::move(second), query.maxEvents);
+  out.append(std::move(second));
 }
 
 void appendIcsEvents(const std::string& text, std::uint32_t calendar, const IcsQuery& query,
                      ZoneCache& zones, EventList& out) {
-  if (out.size() >= query.maxEvents) return;
   // libical reads up to a NUL byte; so does the scan.
   const std::string_view read(text.c_str());
   if (read.size() > kLargeText) {
@@ -134,6 +133,24 @@ void appendIcsEvents(const std::string& text, std::uint32_t calendar, const IcsQ
   // libical gives nothing for a calendar cut short: its complete events are still there.
   if (const auto layout = icsLayoutOf(read); layout && layout->cutShort) {
     appendInBatches(read, *layout, calendar, query, zones, out);
+  }
+}
+
+void addZoneNames(std::string_view text, std::set<std::string>& names) {
+  ContentLines lines(text);
+  while (const std::optional<ContentLine> line = lines.next()) {
+    const std::string_view l = line->text;
+    for (std::size_t at = l.find(";TZID="); at != std::string_view::npos;
+         at = l.find(";TZID=", at + 1)) {
+      std::size_t from = at + 6;
+      std::size_t to = 0;
+      if (from < l.size() && l[from] == '"') {
+        to = l.find('"', ++from);
+      } else {
+        to = l.find_first_of(";:", from);
+      }
+      if (to != std::string_view::npos && to > from) names.emplace(l.substr(from, to - from));
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ namespace velkor {
 // zone (and expanding its transitions) costs far more than reading a small file. Zones given in a
 // file are keyed by their whole text, so two files never share a zone unless they define it alike.
 // Not shared between threads.
+struct ZoneTable;
+
 class ZoneCache {
  public:
   ZoneCache();
@@ -23,11 +26,9 @@ class ZoneCache {
   ZoneCache(const ZoneCache&) = delete;
   ZoneCache& operator=(const ZoneCache&) = delete;
 
-  struct Impl;
-  Impl& impl() { return *impl_; }
-
  private:
-  std::unique_ptr<Impl> impl_;
+  friend struct FileZones;  // the one reader of the table
+  std::unique_ptr<ZoneTable> table_;
 };
 
 // A text read in parts (a single-file calendar, any large file, a store's batch of components) puts
@@ -39,13 +40,15 @@ struct IcsQuery {
   Instant end;
   // Start rule expansion near the window rather than at DTSTART (rules without COUNT only).
   bool expandNearWindow = true;
-  // Stop adding once `out` holds this many events.
-  std::size_t maxEvents = kMaxStoreEvents;
   // A calendar parsed in parts takes whole units until a part holds this many bytes of events, or
   // as many as its header when that is larger (each part repeats the header). Small parts keep
   // libical's memory small and in cache: a parsed event costs it about ten times its text.
   std::size_t batchBytes = kDefaultBatchBytes;
 };
+
+// Adds to `names` the TZID parameter values of `text` (a component's lines): the zones whose
+// VTIMEZONE a store has to put beside the component.
+void addZoneNames(std::string_view text, std::set<std::string>& names);
 
 // Once per process, before any thread reads files: keeps libical from aborting or printing.
 void quietLibical();

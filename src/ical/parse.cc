@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "base/content_lines.h"
 #include "ical/ics_text.h"
 
 namespace velkor {
@@ -27,7 +28,8 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, F
            p != nullptr && zones.calendarZone.empty();
            p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
         const char* name = icalproperty_get_x_name(p);
-        const char* value = icalproperty_get_x(p);
+        // With VALUE=TEXT libical keeps a TEXT value, which icalproperty_get_x does not give.
+        const char* value = icalproperty_get_value_as_string(p);
         if (name != nullptr && value != nullptr && equalsUpper(name, "X-WR-TIMEZONE")) {
           zones.calendarZone = value;
         }
@@ -40,6 +42,27 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, F
     default:
       return;
   }
+}
+
+// Properties of the calendar itself are read from its lines before the first VEVENT, as its name
+// is: libical turns a lower-case `x-wr-timezone` line into an error and keeps no value of it.
+std::string headerZoneOf(std::string_view text) {
+  int depth = 0;
+  ContentLines lines(text, text.find('\n') == std::string_view::npos ? '\r' : '\n');
+  while (const std::optional<ContentLine> line = lines.next()) {
+    const std::string_view name = nameOf(line->text);
+    const std::optional<std::string_view> value = valueOf(line->text);
+    if (name.size() == line->text.size() || !value) continue;
+    if (equalsUpper(name, "BEGIN")) {
+      if (startsWithUpper(*value, "VEVENT")) break;
+      ++depth;
+    } else if (equalsUpper(name, "END")) {
+      --depth;
+    } else if (depth <= 1 && equalsUpper(name, "X-WR-TIMEZONE")) {
+      return unescapeText(*value);
+    }
+  }
+  return {};
 }
 
 namespace {
@@ -93,27 +116,14 @@ std::string withTextTokens(std::string_view text, std::vector<std::string>& stor
                            std::vector<std::string_view>& texts) {
   std::string out;
   out.reserve(text.size());
-  std::size_t pos = 0;
-  auto lineAt = [&](std::size_t at, std::size_t& next) {
-    std::size_t nl = text.find('\n', at);
-    next = nl == std::string_view::npos ? text.size() : nl + 1;
-    std::string_view line = text.substr(at, (nl == std::string_view::npos ? text.size() : nl) - at);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
-  };
-  while (pos < text.size()) {
-    std::size_t next = 0;
-    const std::string_view first = lineAt(pos, next);
-    if (!isTextLine(first)) {
-      out.append(text.substr(pos, next - pos));
-      pos = next;
+  ContentLines lines(text);
+  if (text.starts_with(kByteOrderMark)) out.append(kByteOrderMark);
+  while (const std::optional<ContentLine> line = lines.next()) {
+    const std::string_view whole = text.substr(line->begin, line->end - line->begin);
+    const std::string_view logical = line->text;
+    if (!isTextLine(logical)) {
+      out.append(whole);
       continue;
-    }
-    std::string logical(first);
-    while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) {
-      std::size_t after = 0;
-      logical.append(lineAt(next, after).substr(1));
-      next = after;
     }
     bool quoted = false;
     std::size_t colon = 0;
@@ -122,15 +132,14 @@ std::string withTextTokens(std::string_view text, std::vector<std::string>& stor
       ++colon;
     }
     if (colon == logical.size()) {
-      out.append(text.substr(pos, next - pos));
+      out.append(whole);
     } else {
-      storage.push_back(logical.substr(colon + 1));
-      out.append(logical, 0, colon + 1)
+      storage.emplace_back(logical.substr(colon + 1));
+      out.append(logical.substr(0, colon + 1))
           .append(kTextToken)
           .append(std::to_string(storage.size() - 1))
           .append("\r\n");
     }
-    pos = next;
   }
   texts.assign(storage.begin(), storage.end());
   return out;
@@ -139,7 +148,7 @@ std::string withTextTokens(std::string_view text, std::vector<std::string>& stor
 // One unit per UID, where its first master stands, or with no master where its first override
 // stands; of several masters the one that supersedes the others stands alone (its EXDATE and
 // RDATE alone count). Events without UID are units of their own.
-std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
+std::vector<UidEvents> unitsOf(const std::vector<icalcomponent*>& events) {
   std::vector<bool> isOverride(events.size());
   std::unordered_map<std::string_view, std::size_t> anchor;  // UID -> first master, or override
   for (std::size_t i = 0; i < events.size(); ++i) {
@@ -150,12 +159,12 @@ std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
     const auto [it, added] = anchor.try_emplace(uid, i);
     if (!added && isOverride[it->second] && !isOverride[i]) it->second = i;
   }
-  std::vector<Unit> units;
+  std::vector<UidEvents> units;
   std::unordered_map<std::string_view, std::size_t> unitOf;  // UID -> index into units
   for (std::size_t i = 0; i < events.size(); ++i) {
     const char* uid = icalcomponent_get_uid(events[i]);
     if (uid == nullptr) {
-      units.push_back(isOverride[i] ? Unit{nullptr, {events[i]}} : Unit{events[i], {}});
+      units.push_back(isOverride[i] ? UidEvents{nullptr, {events[i]}} : UidEvents{events[i], {}});
     } else if (anchor.at(uid) == i) {
       unitOf.emplace(uid, units.size());
       units.emplace_back();
@@ -164,7 +173,7 @@ std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
   for (std::size_t i = 0; i < events.size(); ++i) {
     const char* uid = icalcomponent_get_uid(events[i]);
     if (uid == nullptr) continue;
-    Unit& unit = units[unitOf.at(uid)];
+    UidEvents& unit = units[unitOf.at(uid)];
     if (isOverride[i]) {
       unit.overrides.push_back(events[i]);
     } else if (unit.master == nullptr || supersedes(events[i], unit.master)) {
@@ -181,7 +190,7 @@ std::vector<Unit> unitsOf(const std::vector<icalcomponent*>& events) {
     order.emplace_back(uid != nullptr ? firstOf.try_emplace(uid, u).first->second : u, u);
   }
   std::sort(order.begin(), order.end());
-  std::vector<Unit> ordered;
+  std::vector<UidEvents> ordered;
   ordered.reserve(units.size());
   for (const auto& [first, u] : order) ordered.push_back(std::move(units[u]));
   return ordered;
@@ -234,14 +243,14 @@ namespace {
 // costs time in the square of its length (a 16 MB line took over a minute). This reader hands out
 // the same pieces and remembers where the line ends. Unlike libical's, it does not turn the last
 // byte of a cut piece into a line feed when the line ends in CR alone, so such lines stay whole.
-struct LineReader {
+struct ParserInput {
   const char* pos;
   const char* end;
   const char* lf = nullptr;  // the first LF at or after `pos`, or `end` when there is none
   const char* cr = nullptr;  // likewise for CR
 };
 
-const char* nextOf(LineReader& r, const char*& cached, char c) {
+const char* nextOf(ParserInput& r, const char*& cached, char c) {
   if (cached == nullptr || (cached < r.pos && cached != r.end)) {
     const void* hit = std::memchr(r.pos, c, static_cast<std::size_t>(r.end - r.pos));
     cached = hit != nullptr ? static_cast<const char*>(hit) : r.end;
@@ -250,7 +259,7 @@ const char* nextOf(LineReader& r, const char*& cached, char c) {
 }
 
 char* nextPiece(char* out, std::size_t size, void* data) {
-  LineReader& r = *static_cast<LineReader*>(data);
+  ParserInput& r = *static_cast<ParserInput*>(data);
   if (r.pos == r.end || size < 2) return nullptr;
   std::size_t n = static_cast<std::size_t>(r.end - r.pos);
   bool crEnds = false;
@@ -278,15 +287,15 @@ struct ParserFree {
 }  // namespace
 
 // What icalparser_parse_string gives for `text` (up to a NUL byte, a leading BOM skipped).
-icalcomponent* parseCalendarText(const std::string& text) {
-  LineReader reader{text.c_str(), text.c_str() + std::strlen(text.c_str())};
+ComponentPtr parseCalendarText(const std::string& text) {
+  ParserInput reader{text.c_str(), text.c_str() + std::strlen(text.c_str())};
   if (reader.end - reader.pos >= 3 && std::memcmp(reader.pos, "\xEF\xBB\xBF", 3) == 0) {
     reader.pos += 3;
   }
   const std::unique_ptr<icalparser, ParserFree> parser(icalparser_new());
   if (!parser) return nullptr;
   icalparser_set_gen_data(parser.get(), &reader);
-  return icalparser_parse(parser.get(), nextPiece);
+  return ComponentPtr(icalparser_parse(parser.get(), nextPiece));
 }
 
 }  // namespace velkor

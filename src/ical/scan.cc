@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/content_lines.h"
 #include "ical/ics_text.h"
 
 namespace velkor {
@@ -182,27 +183,9 @@ bool mayReachDays(std::string_view text, std::int64_t firstDay, std::int64_t las
     EventScan scan;
   };
   std::vector<Open> open;  // the components around the current line, innermost last
-  std::string unfolded;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t nl = text.find('\n', pos);
-    if (nl == std::string_view::npos) nl = text.size();
-    std::string_view line = text.substr(pos, nl - pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    pos = nl + 1;
-    // A line that continues on the next ones (folded) is joined before it is looked at.
-    if (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
-      unfolded.assign(line);
-      while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
-        nl = text.find('\n', pos);
-        if (nl == std::string_view::npos) nl = text.size();
-        std::string_view more = text.substr(pos + 1, nl - pos - 1);
-        if (!more.empty() && more.back() == '\r') more.remove_suffix(1);
-        unfolded.append(more);
-        pos = nl + 1;
-      }
-      line = unfolded;
-    }
+  ContentLines lines(text);
+  while (const std::optional<ContentLine> content = lines.next()) {
+    const std::string_view line = content->text;
     if (startsWithUpper(line, "BEGIN") || startsWithUpper(line, "END")) {
       const bool begin = startsWithUpper(line, "BEGIN");
       const std::string_view rest = line.substr(begin ? 5 : 3);

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <limits>
 
+#include "base/content_lines.h"
 #include "ical/ics_text.h"
 #include "ical/scan.h"
 
@@ -82,18 +83,9 @@ std::string fromWindowsName(const std::string& name) {
 // the TEXT value it is (Outlook writes `\,`); the block's own line, not one of its observances'.
 std::string rawTzid(std::string_view block) {
   int depth = 0;
-  std::size_t pos = 0;
-  while (pos < block.size()) {
-    std::size_t nl = std::min(block.find('\n', pos), block.size());
-    std::string line(block.substr(pos, nl - pos));
-    pos = nl + 1;
-    while (pos < block.size() && (block[pos] == ' ' || block[pos] == '\t')) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      nl = std::min(block.find('\n', pos), block.size());
-      line.append(block.substr(pos + 1, nl - pos - 1));
-      pos = nl + 1;
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  ContentLines lines(block);
+  while (const std::optional<ContentLine> content = lines.next()) {
+    const std::string_view line = content->text;
     const std::string_view name = nameOf(line);
     if (equalsUpper(name, "BEGIN")) ++depth;
     if (equalsUpper(name, "END")) --depth;
@@ -145,7 +137,7 @@ icaltimetype wallOf(Seconds s) {
 
 Seconds utcSeconds(const icaltimetype& t) { return naiveSeconds(t); }
 
-const ZoneCache::Impl::Defined& ZoneCache::Impl::fromBlock(std::string_view block) {
+const ZoneTable::Defined& ZoneTable::fromBlock(std::string_view block) {
   auto [it, added] = blocks.try_emplace(std::string(block));
   if (added) {
     ComponentPtr c(icalparser_parse_string(it->first.c_str()));
@@ -162,7 +154,7 @@ const ZoneCache::Impl::Defined& ZoneCache::Impl::fromBlock(std::string_view bloc
   return it->second;
 }
 
-const OwnZone& ZoneCache::Impl::fromDefinition(icalcomponent* vtimezone) {
+const OwnZone& ZoneTable::fromDefinition(icalcomponent* vtimezone) {
   const BufferPtr text(icalcomponent_as_ical_string_r(vtimezone));
   static const OwnZone kNone;
   if (!text) return kNone;
@@ -171,7 +163,7 @@ const OwnZone& ZoneCache::Impl::fromDefinition(icalcomponent* vtimezone) {
   return it->second;
 }
 
-icaltimezone* ZoneCache::Impl::fromSystem(const std::string& name) {
+icaltimezone* ZoneTable::fromSystem(const std::string& name) {
   auto [it, added] = system.try_emplace(name);
   if (!added) return it->second.get();
   std::string found = name;
@@ -189,7 +181,7 @@ icaltimezone* ZoneCache::Impl::fromSystem(const std::string& name) {
   return it->second.get();
 }
 
-ZoneCache::ZoneCache() : impl_(std::make_unique<Impl>()) {}
+ZoneCache::ZoneCache() : table_(std::make_unique<ZoneTable>()) {}
 ZoneCache::~ZoneCache() = default;
 
 void quietLibical() {

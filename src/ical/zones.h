@@ -21,7 +21,8 @@ struct OwnZone {
   Seconds onset = 0;
 };
 
-struct ZoneCache::Impl {
+// The zones of a run on one thread, behind ZoneCache.
+struct ZoneTable {
   struct Defined {
     std::string tzid;  // as the block spells it; empty when the block is not one VTIMEZONE
     OwnZone own;
@@ -55,9 +56,9 @@ struct Definition {
 // What one file knows about zones: its own VTIMEZONE components, the zone its calendar names for
 // floating times (X-WR-TIMEZONE), and the names already resolved.
 struct FileZones {
-  explicit FileZones(ZoneCache::Impl& c) : cache(c) {}
+  explicit FileZones(ZoneCache& c) : cache(*c.table_) {}
 
-  ZoneCache::Impl& cache;
+  ZoneTable& cache;
   std::vector<Definition> definitions;
   std::vector<std::pair<std::string, Frame>> resolved;
   std::string calendarZone;

@@ -4,8 +4,10 @@
 #include <thread>
 #include <unordered_map>
 
+#include "filestore/file_store.h"
 #include "filestore/filestore.h"
-#include "platform/linux_stores.h"
+#include "platform/module_loader.h"
+#include "thunderbird/thunderbird_store.h"
 
 namespace velkor {
 namespace {
@@ -47,7 +49,8 @@ class LinuxStore final : public Store {
     for (const std::unique_ptr<Store>& s : stores_) s->refreshSourcesIfNecessary();
   }
 
-  // Each calendar asks its own store; the answers follow in store order, within the answer cap.
+  // Each calendar asks its own store; the answers follow in store order, the joined list keeping
+  // to the answer cap as it grows.
   EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
     std::vector<std::vector<Calendar>> bystore(stores_.size());
     std::vector<std::vector<std::uint32_t>> asked(stores_.size());  // indices in `calendars`
@@ -58,11 +61,11 @@ class LinuxStore final : public Store {
       }
     }
     EventList out;
-    for (std::size_t s = 0; s < stores_.size() && out.size() < kMaxStoreEvents; ++s) {
+    for (std::size_t s = 0; s < stores_.size(); ++s) {
       if (bystore[s].empty()) continue;
       EventList found = stores_[s]->events(start, end, bystore[s]);
       found.renumberCalendars(asked[s]);
-      out.append(std::move(found), kMaxStoreEvents);
+      out.append(std::move(found));
     }
     return out;
   }
@@ -83,6 +86,8 @@ Platform systemPlatform() {
     return std::make_unique<LinuxStore>(openFileStore(fileStoreRoot()));
   };
   p.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+  // Every Linux store lists its calendars completely when asked: an empty list is final.
+  p.storeMayStillLoad = false;
   return p;
 }
 

@@ -10,7 +10,7 @@ EventList searchEvents(Store& store, Instant start, Instant end,
   if (calendars.empty() || !(start < end)) return {};
   end = std::min(end, start + std::chrono::milliseconds(kLongestStoreWindow));
   EventList found = store.events(start, end, calendars);
-  found.keepFirst(kMaxStoreEvents);
+  found.cut();
   return found;
 }
 

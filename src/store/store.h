@@ -68,8 +68,7 @@ class Store {
 // Rules every store's answer obeys, stated and applied once, by `searchEvents`:
 // a window longer than four years is searched over its first four years (EventKit's own bound),
 inline constexpr auto kLongestStoreWindow = std::chrono::days(1461);
-// and an answer holds at most this many events.
-inline constexpr std::size_t kMaxStoreEvents = 500000;
+// and an answer holds at most kMaxStoreEvents (event_list.h), the earliest in the answer's order.
 
 // What `store` finds for `calendars` in [start, end) within the two rules above; nothing for an
 // empty selection or window.
@@ -99,6 +98,10 @@ struct Platform {
   std::function<bool()> isMacOS14OrLater;
   std::function<std::unique_ptr<Store>()> openStore;
   std::function<void(std::chrono::milliseconds)> sleep;
+  // Whether the store may still be loading its accounts when it first answers, so that an empty
+  // calendar list is worth asking again after a pause. A store that lists everything at once
+  // says no, and its empty list is final.
+  bool storeMayStillLoad = false;
   // How long `request` waits for the answer, counted from the return of the request call.
   std::chrono::milliseconds requestTimeout = std::chrono::seconds(300);
   std::function<AnswerSignal()> answerSignal = portableAnswerSignal;

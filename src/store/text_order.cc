@@ -18,16 +18,4 @@ std::string textKey(std::string_view utf8) {
   return normalizeNfc(utf8);
 }
 
-// std::string compares bytes as unsigned char, and the UTF-8 byte order of two texts is the order
-// of their scalar values, so comparing keys is comparing NFC forms scalar by scalar.
-bool textEqual(std::string_view a, std::string_view b) {
-  if (isAscii(a) && isAscii(b)) return a == b;
-  return textKey(a) == textKey(b);
-}
-
-bool textLess(std::string_view a, std::string_view b) {
-  if (isAscii(a) && isAscii(b)) return a < b;
-  return textKey(a) < textKey(b);
-}
-
 }  // namespace velkor

@@ -11,11 +11,9 @@ namespace velkor {
 // CoreFoundation on macOS.
 std::string normalizeNfc(std::string_view utf8);
 
-// A key whose byte order is text order: the NFC form, computed once per text.
+// A key whose byte order is text order (equal keys: canonically equivalent texts): the NFC form,
+// computed once per text.
 // ASCII text is returned as it is, without asking the platform.
 std::string textKey(std::string_view utf8);
-
-bool textEqual(std::string_view a, std::string_view b);
-bool textLess(std::string_view a, std::string_view b);
 
 }  // namespace velkor

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <thread>
 
 #include "../../fuzz/strict_json.h"
@@ -150,6 +151,62 @@ TEST(HostileStore, EndlessRulesOverTheLongestWindow) {
                       {"events", "2026-01-01", "2100-01-01", "good,solo.ics"});
     EXPECT_GT(n, 80000) << rule;  // the cap, less what the rule yields before the window
     EXPECT_LE(n, 100000) << rule;
+  }
+}
+
+// 399 endless daily series over four years give 582,939 occurrences; the answer holds the first
+// 500,000 by start and then title: 1,253 whole days and the first 53 of the next, though the
+// store lists the series that come last first.
+TEST(HostileStore, EndlessDailySeriesOverTheCap) {
+  TempDir home;
+  for (int i = 0; i < 399; ++i) {
+    char title[8], file[64];
+    std::snprintf(title, sizeof title, "t%03d", i);
+    std::snprintf(file, sizeof file, "calendars/%s/f%03d.ics", i >= 200 ? "a" : "b", 398 - i);
+    const std::string start = i % 2 == 1 ? "080000" : "090000";
+    home.write(file, ics(event(title,
+                               "DTSTART;TZID=Europe/Berlin:20250601T" + start +
+                                   "\r\nDURATION:PT30M\r\nRRULE:FREQ=DAILY\r\n",
+                               title)));
+  }
+  const auto begin = std::chrono::steady_clock::now();
+  const testing::RunResult r =
+      testing::runProgram({"events", "2026-01-01", "2030-01-01", "a,b"},
+                          {{"XDG_DATA_HOME", home.path().string()}, {"TZ", "Europe/Berlin"}});
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
+  std::printf("[ measure  ] capped answer: %.2f s, peak %.0f MB\n", took.count(), r.peakMb);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_LT(r.peakMb, 128 * kMemoryScale);
+  EXPECT_TRUE(strict_json::parseLine(r.out));
+  // Each day's events as "HH:MM title", in answer order.
+  std::map<std::string, std::vector<std::string>> days;
+  std::size_t n = 0;
+  for (std::size_t at = r.out.find("\"start\":\""); at != std::string::npos;
+       at = r.out.find("\"start\":\"", at + 1), ++n) {
+    const std::string stamp = r.out.substr(at + 9, 16);
+    const std::size_t title = r.out.find("\"title\":\"", at) + 9;
+    days[stamp.substr(0, 10)].push_back(stamp.substr(11) + " " +
+                                        r.out.substr(title, r.out.find('"', title) - title));
+  }
+  EXPECT_EQ(n, 500000u);
+  ASSERT_EQ(days.size(), 1254u);
+  EXPECT_EQ(days.begin()->first, "2026-01-01");
+  EXPECT_EQ(days.rbegin()->first, "2029-06-07");
+  std::vector<std::string> whole;  // a day in answer order: the odd series at 08:00 first
+  for (int odd = 1; odd >= 0; --odd) {
+    for (int i = odd; i < 399; i += 2) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%s t%03d", odd ? "08:00" : "09:00", i);
+      whole.push_back(text);
+    }
+  }
+  for (const auto& [day, events] : days) {
+    if (day == days.rbegin()->first) {
+      EXPECT_EQ(events, std::vector<std::string>(whole.begin(), whole.begin() + 53)) << day;
+    } else {
+      EXPECT_EQ(events, whole) << day;
+    }
   }
 }
 

@@ -127,7 +127,7 @@ const std::pair<Instant, Instant> kWindows[] = {
     {day(2025, 10, 1), day(2025, 11, 1)}, {day(2026, 1, 1), day(2026, 5, 1)},
     {day(2027, 2, 28), day(2027, 3, 2)},  {day(2033, 3, 7), day(2033, 3, 14)}};
 
-TEST(FileSearch, BothModesAgreeOverStoresOfManyFiles) {
+TEST(FileStoreSearch, BothModesAgreeOverStoresOfManyFiles) {
   for (const char* tz : {"Europe/Berlin", "America/New_York"}) {
     testing::ScopedEnv zone("TZ", tz);
     testing::TempDir dir;
@@ -155,7 +155,7 @@ TEST(FileSearch, BothModesAgreeOverStoresOfManyFiles) {
 
 // A single file read in parts keeps every VEVENT of a UID together; the same file with LF or CR
 // line ends, or cut short in the middle of an event, gives what the whole file gives.
-TEST(FileSearch, SingleFilesReadInPartsGiveWhatTheWholeFileGives) {
+TEST(FileStoreSearch, SingleFilesReadInPartsGiveWhatTheWholeFileGives) {
   testing::ScopedEnv zone("TZ", "Europe/Berlin");
   testing::TempDir dir;
   const FileCalendar c = calendar(dir.path() / "c.ics", true);
