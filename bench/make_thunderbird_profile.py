@@ -6,7 +6,8 @@ rows as Thunderbird stores them: times in microseconds since 1970 with an Olson 
 "floating" beside them, all-day flags, recurrence lines, LOCATION in cal_properties, overrides as
 rows with a recurrence_id. Two calendars: a local one (local.sqlite, 70%) and a cached CalDAV one
 (cache.sqlite). About 3% of the events are series (weekly, daily or monthly; half with an end,
-some with EXDATE and an override), 6% all-day, 5% floating, spread over 2024-2028. The same events
+some with EXDATE and an override), 6% all-day, 5% floating, spread over 2024-2028; 1% are rows
+deleted while offline (offline_journal 4), which no answer holds. The same events
 go to DIR/data/calendars/tb/<calendar>/<uid>.ics, so that both stores answer the same query.
 
 Usage: make_thunderbird_profile.py DIR [--events N] [--seed S] [--floating SHARE]
@@ -104,7 +105,7 @@ def ics_text(e):
     return "".join(lines)
 
 
-def add_rows(db, cal, e):
+def add_rows(db, cal, e, deleted=False):
     flags = (8 if e["allDay"] else 0) | (4 if e["place"] else 0)
     if e["rules"]:
         flags |= 16 | (32 if e["overrides"] else 0)
@@ -117,8 +118,10 @@ def add_rows(db, cal, e):
         r, r_tz = stored(rid, e["zone"], e["allDay"]) if rid is not None else (None, None)
         db.execute("INSERT INTO cal_events (cal_id, id, time_created, last_modified, title, flags,"
                    " event_start, event_end, event_stamp, event_start_tz, event_end_tz,"
-                   " recurrence_id, recurrence_id_tz) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)",
-                   (cal, e["uid"], s, s, title, f, s, t, s, s_tz, t_tz, r, r_tz))
+                   " recurrence_id, recurrence_id_tz, offline_journal)"
+                   " VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                   (cal, e["uid"], s, s, title, f, s, t, s, s_tz, t_tz, r, r_tz,
+                    4 if deleted else None))
         if e["place"]:
             db.execute("INSERT INTO cal_properties (item_id, key, value, recurrence_id,"
                        " recurrence_id_tz, cal_id) VALUES (?, 'LOCATION', ?, ?, ?, ?)",
@@ -171,7 +174,11 @@ def main():
     for n in range(args.events):
         uuid, name, _, _ = CALENDARS[0] if rng.random() < 0.7 else CALENDARS[1]
         e = make_event(rng, f"bench-{n}@velkor", args.floating)
-        add_rows(dbs[uuid], uuid, e)
+        # 1% deleted while offline: rows Thunderbird keeps until the next sync but never shows.
+        deleted = rng.random() < 0.01
+        add_rows(dbs[uuid], uuid, e, deleted)
+        if deleted:
+            continue
         with open(os.path.join(args.dir, "data", "calendars", "tb", name, f"{n}.ics"), "w",
                   newline="") as f:
             f.write(ics_text(e))
