@@ -18,38 +18,46 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-ifeq ($(shell uname -s),Darwin)
-# On a Mac the demo reads the user's own calendars. It builds the program alone, in a directory
-# of its own, so it needs no GoogleTest and leaves the test build as it is.
+# The demo builds the program alone, in a directory of its own, so it needs no GoogleTest and
+# leaves the test build as it is.
 DEMO_BUILD ?= $(BUILD)-demo
 
+ifeq ($(shell uname -s),Darwin)
+# On a Mac the demo reads the user's own calendars.
 demo:
 	@bash scripts/install-deps.sh --program
 	cmake -S . -B $(DEMO_BUILD) -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build $(DEMO_BUILD) -j $(JOBS) --target velkor-calendar
 	@bash scripts/macos-demo.sh $(DEMO_BUILD)/velkor-calendar
 else
-demo: build
-	$(EXAMPLE_ENV) $(BUILD)/velkor-calendar status
-	$(EXAMPLE_ENV) $(BUILD)/velkor-calendar calendars
-	$(EXAMPLE_ENV) $(BUILD)/velkor-calendar events 2026-12-07 2026-12-14 $(DEMO_IDS)
+# On Linux, over the example store.
+demo:
+	@bash scripts/install-deps.sh --program
+	cmake -S . -B $(DEMO_BUILD) -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(DEMO_BUILD) -j $(JOBS) --target velkor-calendar
+	$(EXAMPLE_ENV) $(DEMO_BUILD)/velkor-calendar status
+	$(EXAMPLE_ENV) $(DEMO_BUILD)/velkor-calendar calendars
+	$(EXAMPLE_ENV) $(DEMO_BUILD)/velkor-calendar events 2026-12-07 2026-12-14 $(DEMO_IDS)
 endif
 
-# What a host application ships: the program alone (no tests, no benchmarks) in a build of its
-# own, as a Debian package or installed under PREFIX. Only the program's build needs are installed.
+# What a host application ships: the program and its desktop module (no tests, no benchmarks) in
+# a build of its own, as Debian packages or installed under PREFIX. Only the program's build needs
+# are installed. The prefix is the configured one: the program looks for its module there.
 PACKAGE_BUILD ?= $(BUILD)-package
 PREFIX ?= /usr/local
 
 program:
 	@bash scripts/install-deps.sh --program
-	cmake -S . -B $(PACKAGE_BUILD) -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(PACKAGE_BUILD) -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF \
+	  -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target velkor-calendar
 
-package: program
+package:
+	$(MAKE) program PREFIX=/usr
 	cd $(PACKAGE_BUILD) && cpack
 
 install: program
-	cmake --install $(PACKAGE_BUILD) --prefix $(PREFIX) $(INSTALL_STRIP)
+	cmake --install $(PACKAGE_BUILD) $(INSTALL_STRIP)
 
 ifeq ($(shell uname -s),Darwin)
 # A universal binary (arm64 and x86_64) linked once and signed after the link; what a host

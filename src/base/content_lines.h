@@ -42,11 +42,30 @@ class ContentLines {
  public:
   explicit ContentLines(std::string_view text, char lineEnd = '\n');
 
-  // The next logical line; its text stays valid until the next call. None at the end.
-  std::optional<ContentLine> next();
+  // The next logical line; its text stays valid until the next call. None at the end. Inline:
+  // the byte scan reads every line of every file through it.
+  std::optional<ContentLine> next() {
+    if (pos_ >= text_.size()) return std::nullopt;
+    const std::size_t begin = pos_;
+    const std::size_t stop = physicalEnd(begin);
+    std::string_view line = text_.substr(begin, stop - begin);
+    if (line.back() == lineEnd_) line.remove_suffix(1);
+    if (lineEnd_ == '\n' && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (stop < text_.size() && (text_[stop] == ' ' || text_[stop] == '\t')) {
+      return joined(begin, line, stop);
+    }
+    pos_ = stop;
+    return ContentLine{line, begin, stop};
+  }
 
  private:
-  std::size_t physicalEnd(std::size_t from) const;  // after the line end of the line at `from`
+  // After the line end of the physical line at `from`.
+  std::size_t physicalEnd(std::size_t from) const {
+    const std::size_t end = text_.find(lineEnd_, from);
+    return end == std::string_view::npos ? text_.size() : end + 1;
+  }
+  // A line continued on the lines from `stop` on, put together.
+  ContentLine joined(std::size_t begin, std::string_view first, std::size_t stop);
 
   std::string_view text_;
   char lineEnd_;

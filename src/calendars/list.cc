@@ -11,7 +11,7 @@
 namespace velkor {
 namespace {
 
-// The store may still be loading its accounts right after it is opened.
+// A store that may still be loading its accounts right after it is opened is asked again.
 constexpr int kMaxRetries = 8;
 constexpr std::chrono::milliseconds kPause{250};
 
@@ -19,7 +19,8 @@ constexpr std::chrono::milliseconds kPause{250};
 
 std::vector<Calendar> eventCalendars(Store& store, const Platform& platform) {
   std::vector<Calendar> calendars = store.calendars();
-  for (int retries = 0; calendars.empty() && retries < kMaxRetries; ++retries) {
+  for (int retries = 0; platform.storeMayStillLoad && calendars.empty() && retries < kMaxRetries;
+       ++retries) {
     store.refreshSourcesIfNecessary();
     platform.sleep(kPause);
     calendars = store.calendars();

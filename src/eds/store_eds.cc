@@ -3,8 +3,8 @@
 #include <unordered_map>
 
 #include "base/descriptors.h"
-#include "eds/desktop_store.h"
 #include "eds/eds_calendars.h"
+#include "store/desktop_module.h"
 #include "store/selection.h"
 
 namespace velkor {
@@ -56,14 +56,24 @@ class EdsStore final : public Store {
   std::vector<EdsCalendar> listed_;
 };
 
-}  // namespace
-
-std::unique_ptr<Store> openDesktopStore() {
-  const QuietStandardError quiet;
-  std::unique_ptr<EdsSession> session =
-      EdsSession::open(std::chrono::steady_clock::now() + kRegistryWait);
-  if (!session) return nullptr;
-  return std::make_unique<EdsStore>(std::move(session));
+// The module's entry: the store when the registry answers, else null. Nothing escapes into the
+// program that loaded it.
+Store* openEdsStore() noexcept {
+  try {
+    const QuietStandardError quiet;
+    std::unique_ptr<EdsSession> session =
+        EdsSession::open(std::chrono::steady_clock::now() + kRegistryWait);
+    if (!session) return nullptr;
+    return std::make_unique<EdsStore>(std::move(session)).release();
+  } catch (...) {
+    return nullptr;
+  }
 }
 
+}  // namespace
 }  // namespace velkor
+
+extern "C" const VelkorDesktopModule* velkor_desktop_module() {
+  static constexpr VelkorDesktopModule kModule{velkor::kDesktopModuleVersion, velkor::openEdsStore};
+  return &kModule;
+}

@@ -19,11 +19,11 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-enum class Kind { kOther, kDirectory, kRegular };
+enum class EntryType { kOther, kDirectory, kRegular };
 
 // What `path` is once links are followed; a dangling or looping link, or an entry that vanished,
 // is "other" and is skipped like a socket or a FIFO.
-Kind kindAt(const std::filesystem::path& path);
+EntryType entryTypeAt(const std::filesystem::path& path);
 
 // Opens `path` only when it is a regular file. The check comes before the open so that a FIFO of
 // that name is never opened, and again on the descriptor in case the entry changed in between.

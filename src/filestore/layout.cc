@@ -32,17 +32,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Kind kindOf(const fs::path& dir, const dirent& entry) {
+EntryType entryTypeOf(const fs::path& dir, const dirent& entry) {
   switch (entry.d_type) {
     case DT_DIR:
-      return Kind::kDirectory;
+      return EntryType::kDirectory;
     case DT_REG:
-      return Kind::kRegular;
+      return EntryType::kRegular;
     case DT_LNK:
     case DT_UNKNOWN:
-      return kindAt(dir / entry.d_name);
+      return entryTypeAt(dir / entry.d_name);
     default:
-      return Kind::kOther;
+      return EntryType::kOther;
   }
 }
 
@@ -64,7 +64,7 @@ std::optional<DirectoryId> directoryId(const fs::path& dir) {
 
 struct Entry {
   std::string name;
-  Kind kind;
+  EntryType kind;
   DirectoryId id{};  // of a directory
 };
 
@@ -75,15 +75,15 @@ std::vector<Entry> entriesOf(const fs::path& dir) {
   if (!handle) return out;
   while (const dirent* entry = ::readdir(handle.get())) {
     if (hidden(entry->d_name)) continue;
-    Kind kind = kindOf(dir, *entry);
+    EntryType kind = entryTypeOf(dir, *entry);
     DirectoryId id{};
-    if (kind == Kind::kDirectory) {
+    if (kind == EntryType::kDirectory) {
       // Links may lead to a directory met before: it is told by its device and inode.
       const std::optional<DirectoryId> found = directoryId(dir / entry->d_name);
       if (found) id = *found;
-      if (!found) kind = Kind::kOther;  // gone meanwhile
+      if (!found) kind = EntryType::kOther;  // gone meanwhile
     }
-    if (kind != Kind::kOther) out.push_back({entry->d_name, kind, id});
+    if (kind != EntryType::kOther) out.push_back({entry->d_name, kind, id});
   }
   // std::string compares as unsigned bytes, which is the order wanted here.
   std::sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
@@ -100,9 +100,9 @@ bool isAccount(const fs::path& dir) {
     if (hidden(entry->d_name)) continue;
     const bool ics = icsName(entry->d_name);
     if (!ics && subdirectory) continue;  // only an *.ics file could still change the answer
-    const Kind kind = kindOf(dir, *entry);
-    if (ics && kind == Kind::kRegular) return false;
-    if (kind == Kind::kDirectory) subdirectory = true;
+    const EntryType kind = entryTypeOf(dir, *entry);
+    if (ics && kind == EntryType::kRegular) return false;
+    if (kind == EntryType::kDirectory) subdirectory = true;
   }
   return subdirectory;
 }
@@ -189,7 +189,7 @@ std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
   if (const std::optional<DirectoryId> id = directoryId(root)) seen.insert(*id);
   for (const Entry& top : entriesOf(root)) {
     const fs::path path = root / top.name;
-    if (top.kind == Kind::kRegular) {
+    if (top.kind == EntryType::kRegular) {
       if (icsName(top.name)) out.push_back(fileCalendar(path, top.name));
       continue;
     }
@@ -202,7 +202,7 @@ std::vector<FileCalendar> listFileCalendars(const fs::path& root) {
     // directories are calendars.
     const Source source{displayName(path).value_or(top.name), AccountKind::kLocal};
     for (const Entry& inner : entriesOf(path)) {
-      if (inner.kind == Kind::kDirectory && seen.insert(inner.id).second) {
+      if (inner.kind == EntryType::kDirectory && seen.insert(inner.id).second) {
         out.push_back(directoryCalendar(path / inner.name, top.name, inner.name, source));
       }
     }

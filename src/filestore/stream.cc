@@ -146,7 +146,7 @@ std::optional<IcsLayout> scanFile(int fd, off_t size, const DayRange& window, Fe
 }  // namespace
 
 Fd openRegularFile(const std::string& path, bool listedRegular, off_t& size) {
-  if (!listedRegular && kindAt(path) != Kind::kRegular) return {};
+  if (!listedRegular && entryTypeAt(path) != EntryType::kRegular) return {};
   Fd f(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   struct stat st {};
   if (!f || ::fstat(f.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kLargestFile) {

@@ -39,7 +39,8 @@ struct InstanceSet {
 };
 
 // The instance a RECURRENCE-ID or EXDATE names. A floating time in a zoned event reads on the
-// clock of the event's start.
+// clock of the event's start; in an event written floating (`floating`), any time names the
+// instance of its wall time as written, which is the same in every zone.
 struct InstanceId {
   icaltimetype wall{};
   bool byDay = false;
@@ -47,10 +48,11 @@ struct InstanceId {
 };
 
 std::optional<InstanceId> instanceOf(icalproperty* prop, const icaltimetype& t, bool allDay,
-                                     const std::optional<Frame>& unzoned, FileZones& zones) {
+                                     const std::optional<Frame>& unzoned, bool floating,
+                                     FileZones& zones) {
   if (!usable(t)) return std::nullopt;
   if (t.is_date || allDay) return InstanceId{t, true, daysFromCivil(t.year, t.month, t.day)};
-  const auto s = secondsOf(t, zones.frameOf(prop, t, unzoned), false);
+  const auto s = secondsOf(t, floating ? Frame{} : zones.frameOf(prop, t, unzoned), false);
   if (!s) return std::nullopt;
   return InstanceId{t, false, *s};
 }
@@ -136,9 +138,11 @@ class RecurrenceExpander {
       const bool allDay = master ? master->allDay : t->allDay;
       std::optional<Frame> unzoned;
       if (!allDay) unzoned = master ? master->frame : t->frame;
-      o.id = instanceOf(p, icalproperty_get_recurrenceid(p), allDay, unzoned, zones_);
+      const bool floating = master ? master->floating : t->floating;
+      o.id = instanceOf(p, icalproperty_get_recurrenceid(p), allDay, unzoned, floating, zones_);
       if (o.id && !o.id->byDay && master && unit.master != nullptr) {
-        atMidnight(*o.id, zones_.frameOf(p, o.id->wall, unzoned), unit.master, *master);
+        const Frame frame = floating ? Frame{} : zones_.frameOf(p, o.id->wall, unzoned);
+        atMidnight(*o.id, frame, unit.master, *master);
       }
       icalparameter* range = icalproperty_get_first_parameter(p, ICAL_RANGE_PARAMETER);
       o.thisAndFuture = range != nullptr &&
@@ -213,8 +217,8 @@ class RecurrenceExpander {
     InstanceSet excluded;
     for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_EXDATE_PROPERTY);
          p != nullptr; p = icalcomponent_get_next_property(master, ICAL_EXDATE_PROPERTY)) {
-      if (const auto id =
-              instanceOf(p, icalproperty_get_exdate(p), timing.allDay, unzoned, zones_)) {
+      if (const auto id = instanceOf(p, icalproperty_get_exdate(p), timing.allDay, unzoned,
+                                     timing.floating, zones_)) {
         add(excluded, *id);
       }
     }
@@ -264,46 +268,25 @@ class RecurrenceExpander {
         found.push_back(Occurrence{*s, timing.allDay, shift->source->component});
       }
     };
+    // A start that an RDATE period gives takes the period's length, whatever else gives it too
+    // (DTSTART, a rule, a plain RDATE): the period is what the author wrote for that instance.
+    std::unordered_set<Seconds> periodStarts;
+    const std::vector<RdateInstance> rdates = rdatesOf(master, timing, unzoned, zones_);
+    for (const RdateInstance& r : rdates) {
+      if (r.period && periodStarts.insert(r.span.start).second) consider(r.wall, r.span);
+    }
+    auto unlessPeriod = [&](const icaltimetype& wall, const Span& span) {
+      if (periodStarts.count(span.start) == 0) consider(wall, span);
+    };
     if (const auto span = spanAt(timing.wall, timing.frame, timing.allDay, timing.length)) {
-      consider(timing.wall, *span);
+      unlessPeriod(timing.wall, *span);
     }
     for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_RRULE_PROPERTY);
          p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RRULE_PROPERTY)) {
-      expandRule(icalproperty_get_rrule(p), timing, reach, consider);
+      expandRule(icalproperty_get_rrule(p), timing, reach, unlessPeriod);
     }
-    for (icalproperty* p = icalcomponent_get_first_property(master, ICAL_RDATE_PROPERTY);
-         p != nullptr; p = icalcomponent_get_next_property(master, ICAL_RDATE_PROPERTY)) {
-      const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
-      if (usable(rdate.period.start)) {
-        // A period gives its instance its own length.
-        const icaltimetype s = rdate.period.start;
-        const auto start = secondsOf(s, zones_.frameOf(p, s, unzoned), false);
-        if (!start) continue;
-        Seconds end = *start;
-        if (usable(rdate.period.end)) {
-          const auto e =
-              secondsOf(rdate.period.end, zones_.frameOf(p, rdate.period.end, unzoned), false);
-          if (!e) continue;
-          end = *e;
-        } else {
-          end = *start + icaldurationtype_as_int(rdate.period.duration);
-        }
-        consider(s, Span{*start, std::max(*start, end)});
-        continue;
-      }
-      icaltimetype t = rdate.time;
-      if (!usable(t)) continue;
-      Frame frame;
-      if (timing.allDay) {
-        t.is_date = 1;
-      } else if (t.is_date) {
-        // A date in a timed event's set: its midnight on the event's clock.
-        t.is_date = 0;
-        frame = timing.frame;
-      } else {
-        frame = zones_.frameOf(p, t, unzoned);
-      }
-      if (const auto span = spanAt(t, frame, timing.allDay, timing.length)) consider(t, *span);
+    for (const RdateInstance& r : rdates) {
+      if (!r.period) unlessPeriod(r.wall, r.span);
     }
     // The same instant reached twice from one VEVENT (DTSTART, a rule, an RDATE) is one
     // occurrence; an instance a THISANDFUTURE override moves onto another's start is one more.
@@ -358,7 +341,7 @@ class RecurrenceExpander {
                const Reach& reach, Consider& consider, bool near, Seconds from) {
     const icaltimetype at = wallAt(from, timing.frame, timing.allDay);
     std::optional<RuleSteps> steps;
-    if (near) steps = RuleSteps::from(own, dtstart, at);
+    if (near || misreadWeekly(own)) steps = RuleSteps::from(own, dtstart, near ? at : dtstart);
     IteratorPtr it;
     if (!steps) {
       std::optional<IteratorPtr> moved;

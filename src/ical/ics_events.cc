@@ -23,6 +23,7 @@ bool appendParsed(const std::string& text, std::uint32_t calendar, const IcsQuer
   if (!root) return false;
   std::vector<icalcomponent*> events;
   FileZones fileZones(zones);
+  fileZones.calendarZone = headerZoneOf(text);
   for (std::string_view block : blocks) {
     const ZoneTable::Defined& d = fileZones.cache.fromBlock(block);
     if (!d.tzid.empty()) fileZones.definitions.push_back(Definition{d.tzid, &d.own, nullptr});

@@ -28,7 +28,8 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, F
            p != nullptr && zones.calendarZone.empty();
            p = icalcomponent_get_next_property(c, ICAL_X_PROPERTY)) {
         const char* name = icalproperty_get_x_name(p);
-        const char* value = icalproperty_get_x(p);
+        // With VALUE=TEXT libical keeps a TEXT value, which icalproperty_get_x does not give.
+        const char* value = icalproperty_get_value_as_string(p);
         if (name != nullptr && value != nullptr && equalsUpper(name, "X-WR-TIMEZONE")) {
           zones.calendarZone = value;
         }
@@ -41,6 +42,27 @@ void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, F
     default:
       return;
   }
+}
+
+// Properties of the calendar itself are read from its lines before the first VEVENT, as its name
+// is: libical turns a lower-case `x-wr-timezone` line into an error and keeps no value of it.
+std::string headerZoneOf(std::string_view text) {
+  int depth = 0;
+  ContentLines lines(text, text.find('\n') == std::string_view::npos ? '\r' : '\n');
+  while (const std::optional<ContentLine> line = lines.next()) {
+    const std::string_view name = nameOf(line->text);
+    const std::optional<std::string_view> value = valueOf(line->text);
+    if (name.size() == line->text.size() || !value) continue;
+    if (equalsUpper(name, "BEGIN")) {
+      if (startsWithUpper(*value, "VEVENT")) break;
+      ++depth;
+    } else if (equalsUpper(name, "END")) {
+      --depth;
+    } else if (depth <= 1 && equalsUpper(name, "X-WR-TIMEZONE")) {
+      return unescapeText(*value);
+    }
+  }
+  return {};
 }
 
 namespace {

@@ -18,6 +18,10 @@ ComponentPtr parseCalendarText(const std::string& text);
 // and the zone the calendar names for its floating times (X-WR-TIMEZONE).
 void collect(icalcomponent* c, int depth, std::vector<icalcomponent*>& events, FileZones& zones);
 
+// The zone an X-WR-TIMEZONE line before the calendar's first VEVENT names, written in any case
+// and with any parameters; empty when there is none.
+std::string headerZoneOf(std::string_view text);
+
 // Replaces the value of every SUMMARY and LOCATION line (unfolded) by a token naming its raw value,
 // which goes to `texts`; the other lines stay as they are. The raw values are kept in `storage`.
 std::string withTextTokens(std::string_view text, std::vector<std::string>& storage,

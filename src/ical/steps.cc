@@ -1,6 +1,7 @@
 #include "ical/steps.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "base/civil_dates.h"
 #include "ical/zones.h"
@@ -32,9 +33,9 @@ int compare(const icaltimetype& a, const icaltimetype& b) {
   return 0;
 }
 
-bool onlyByDay(const icalrecurrencetype& r) {
+bool onlyByDayAndMonth(const icalrecurrencetype& r) {
   for (const short* part : {r.by_second, r.by_minute, r.by_hour, r.by_month_day, r.by_year_day,
-                            r.by_week_no, r.by_month, r.by_set_pos}) {
+                            r.by_week_no, r.by_set_pos}) {
     if (part[0] != ICAL_RECURRENCE_ARRAY_MAX) return false;
   }
   return true;
@@ -99,11 +100,17 @@ std::optional<IteratorPtr> iteratorNear(const icalrecurrencetype& rule, const ic
   return IteratorPtr(icalrecur_iterator_new(moved, first));
 }
 
+bool misreadWeekly(const icalrecurrencetype& rule) {
+  return rule.freq == ICAL_WEEKLY_RECURRENCE && rule.interval > 1 &&
+         rule.by_day[0] != ICAL_RECURRENCE_ARRAY_MAX;
+}
+
 std::optional<RuleSteps> RuleSteps::from(const icalrecurrencetype& rule,
                                          const icaltimetype& dtstart, const icaltimetype& from) {
   const bool daily = rule.freq == ICAL_DAILY_RECURRENCE;
-  if ((!daily && rule.freq != ICAL_WEEKLY_RECURRENCE) || rule.count != 0 || !onlyByDay(rule) ||
-      (rule.rscale != nullptr && rule.rscale[0] != '\0') || rule.skip != ICAL_SKIP_OMIT) {
+  if ((!daily && rule.freq != ICAL_WEEKLY_RECURRENCE) || rule.count < 0 ||
+      !onlyByDayAndMonth(rule) || (rule.rscale != nullptr && rule.rscale[0] != '\0') ||
+      rule.skip != ICAL_SKIP_OMIT) {
     return std::nullopt;
   }
   if (daily && rule.by_day[0] != ICAL_RECURRENCE_ARRAY_MAX) return std::nullopt;
@@ -130,10 +137,26 @@ std::optional<RuleSteps> RuleSteps::from(const icalrecurrencetype& rule,
       s.days_ |= 1u << static_cast<unsigned>((weekday - weekStart + 7) % 7);
     }
   }
-  // Whole periods from DTSTART's to the one holding `from`.
+  for (int i = 0; i < ICAL_BY_MONTH_SIZE && rule.by_month[i] != ICAL_RECURRENCE_ARRAY_MAX; ++i) {
+    if (rule.by_month[i] < 1 || rule.by_month[i] > 12) return std::nullopt;  // leap months
+    s.months_ |= 1u << static_cast<unsigned>(rule.by_month[i]);
+  }
+  // Whole periods from DTSTART's to the one holding `from`, and what they take from a COUNT:
+  // each the instances of its days, the first those on or after DTSTART. Months that BYMONTH
+  // leaves out take none, so such a rule with COUNT steps through them all.
   const std::int64_t target = dayNumber(from);
-  if (target > period) period += (target - period) / s.step_ * s.step_;
-  s.period_ = period;
+  const std::int64_t skipped =
+      target > period && (rule.count == 0 || s.months_ == 0) ? (target - period) / s.step_ : 0;
+  if (rule.count > 0) {
+    const auto instances = [](unsigned days) { return std::int64_t{std::popcount(days)}; };
+    const unsigned firstDays = s.weekly_ ? s.days_ >> static_cast<unsigned>(s.first_ - period) : 1;
+    const std::int64_t taken =
+        skipped == 0 ? 0
+                     : instances(firstDays) + (skipped - 1) * (s.weekly_ ? instances(s.days_) : 1);
+    s.left_ = rule.count - taken;
+    s.done_ = s.left_ <= 0;
+  }
+  s.period_ = period + skipped * s.step_;
   return s;
 }
 
@@ -158,6 +181,9 @@ icaltimetype RuleSteps::next() {
       done_ = true;
       break;
     }
+    if (months_ != 0 && (months_ & (1u << static_cast<unsigned>(t.month))) == 0) continue;
+    done_ = left_ == 1;
+    if (left_ > 0) --left_;
     return t;
   }
   return icaltime_null_time();

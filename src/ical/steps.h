@@ -9,9 +9,11 @@
 
 namespace velkor {
 
-// The occurrences of a FREQ=DAILY or FREQ=WEEKLY rule (INTERVAL, WKST, UNTIL; a weekly BYDAY of
-// plain weekdays; no COUNT, no other BY part), from the first one on or after DTSTART whose
-// period (a day, or a week from WKST) holds `from`'s date: the wall times libical gives.
+// The occurrences of a FREQ=DAILY or FREQ=WEEKLY rule (INTERVAL, WKST, UNTIL, COUNT, BYMONTH; a
+// weekly BYDAY of plain weekdays; no other BY part), from the first one on or after DTSTART whose
+// period (a day, or a week from WKST) holds `from`'s date, COUNT less the instances of the
+// periods before it. INTERVAL counts weeks that start on WKST from DTSTART's week; a DTSTART that
+// is none of the BYDAY days is not an instance of the rule and not counted (as libical counts).
 class RuleSteps {
  public:
   // None for a rule of another shape, or an UNTIL that is not on the wall clock of `dtstart`.
@@ -27,8 +29,10 @@ class RuleSteps {
   std::int64_t first_ = 0;   // DTSTART's day number
   std::int64_t period_ = 0;  // the current day, or the first day of the current week
   std::int64_t step_ = 1;    // days from one period to the next
+  std::int64_t left_ = 0;    // instances COUNT leaves; 0 without COUNT
   int offset_ = 0;           // the next day of the week to try, counted from `period_`
   unsigned days_ = 0;        // weekly: bit n for n days after the week's first day
+  unsigned months_ = 0;      // BYMONTH: bit n for month n; none when 0
   bool weekly_ = false;
   bool done_ = false;
 };
@@ -36,6 +40,12 @@ class RuleSteps {
 // The least time from the start of one of the rule's periods (its FREQ times its INTERVAL) to
 // the next; instances of a rule without BY parts of seconds to weeks are exactly this far apart.
 Seconds periodOf(const icalrecurrencetype& rule);
+
+// Whether libical's iterator gives other weeks than the rule names: a weekly rule of INTERVAL
+// over 1 with BYDAY ignores WKST (`FREQ=WEEKLY;INTERVAL=3;BYDAY=SU` from a Friday skips the Sunday
+// of its own Monday week). Such a rule is stepped here wherever it starts, when RuleSteps takes
+// its shape (BYDAY of plain weekdays, BYMONTH).
+bool misreadWeekly(const icalrecurrencetype& rule);
 
 // An iterator of `rule` (from `dtstart`, a wall time without zone) moved to `at` on the same
 // clock, or none when the rule cannot be moved so: it then runs from DTSTART. A null iterator

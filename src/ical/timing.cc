@@ -76,18 +76,29 @@ std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
   if (startProp == nullptr) return std::nullopt;
   const icaltimetype start = icalproperty_get_dtstart(startProp);
   if (!usable(start)) return std::nullopt;
+  icalproperty* endProp = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
+  const icaltimetype end =
+      endProp != nullptr ? icalproperty_get_dtend(endProp) : icaltime_null_time();
   Timing t;
   t.allDay = start.is_date != 0;
-  if (!t.allDay) t.frame = zones.frameOf(startProp, start);
+  if (!t.allDay) {
+    // A floating start beside a zoned (or UTC) end reads on the end's clock, as a floating end
+    // reads on the start's.
+    std::optional<Frame> endClock;
+    if (usable(end) && !end.is_date) {
+      const Frame clock = zones.clockOf(endProp, Frame{nullptr, icaltime_is_utc(end) != 0});
+      if (clock.zone != nullptr || clock.utc) endClock = clock;
+    }
+    t.frame = zones.frameOf(startProp, start, endClock);
+    t.floating = t.frame.zone == nullptr && !t.frame.utc &&
+                 icalproperty_get_first_parameter(startProp, ICAL_TZID_PARAMETER) == nullptr;
+  }
   t.wall = start;
   t.wall.zone = nullptr;
   const auto startSeconds = secondsOf(t.wall, t.frame, t.allDay);
   if (!startSeconds) return std::nullopt;
   t.start = *startSeconds;
 
-  icalproperty* endProp = icalcomponent_get_first_property(event, ICAL_DTEND_PROPERTY);
-  const icaltimetype end =
-      endProp != nullptr ? icalproperty_get_dtend(endProp) : icaltime_null_time();
   icalproperty* durationProp = icalcomponent_get_first_property(event, ICAL_DURATION_PROPERTY);
   if (usable(end)) {
     if (t.allDay) {
@@ -125,6 +136,47 @@ std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones) {
     }
   }
   return t;
+}
+
+std::vector<RdateInstance> rdatesOf(icalcomponent* event, const Timing& timing,
+                                    const std::optional<Frame>& unzoned, FileZones& zones) {
+  std::vector<RdateInstance> out;
+  for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_RDATE_PROPERTY); p != nullptr;
+       p = icalcomponent_get_next_property(event, ICAL_RDATE_PROPERTY)) {
+    const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
+    if (usable(rdate.period.start)) {
+      const icaltimetype s = rdate.period.start;
+      const auto start = secondsOf(s, zones.frameOf(p, s, unzoned), false);
+      if (!start) continue;
+      Seconds end = *start;
+      if (usable(rdate.period.end)) {
+        const auto e =
+            secondsOf(rdate.period.end, zones.frameOf(p, rdate.period.end, unzoned), false);
+        if (!e) continue;
+        end = *e;
+      } else {
+        end = *start + icaldurationtype_as_int(rdate.period.duration);
+      }
+      out.push_back(RdateInstance{s, Span{*start, std::max(*start, end)}, true});
+      continue;
+    }
+    icaltimetype t = rdate.time;
+    if (!usable(t)) continue;
+    Frame frame;
+    if (timing.allDay) {
+      t.is_date = 1;
+    } else if (t.is_date) {
+      // A date in a timed event's set: its midnight on the event's clock.
+      t.is_date = 0;
+      frame = timing.frame;
+    } else {
+      frame = zones.frameOf(p, t, unzoned);
+    }
+    if (const auto span = spanAt(t, frame, timing.allDay, timing.length)) {
+      out.push_back(RdateInstance{t, *span, false});
+    }
+  }
+  return out;
 }
 
 }  // namespace velkor

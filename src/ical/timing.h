@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "ical/zones.h"
 
@@ -42,9 +43,24 @@ struct Timing {
   bool allDay = false;
   Length length;
   Seconds start = 0;
+  // DTSTART written without zone and read on the local clock: its wall times are the same in
+  // every zone (a TZID no zone is known by is read there too, but names a zone of its own).
+  bool floating = false;
 };
 
 bool usable(const icaltimetype& t);
+
+// An instance an RDATE adds: a period with its own length, a date or time with the event's.
+struct RdateInstance {
+  icaltimetype wall{};
+  Span span;
+  bool period = false;
+};
+
+// The instances the RDATEs of an event (`timing` its start and length) add, in file order. A
+// floating time reads in `unzoned` when given, as in zones.frameOf.
+std::vector<RdateInstance> rdatesOf(icalcomponent* event, const Timing& timing,
+                                    const std::optional<Frame>& unzoned, FileZones& zones);
 
 // DTSTART, and DTEND or DURATION, of a VEVENT; none without a usable DTSTART.
 std::optional<Timing> timingOf(icalcomponent* event, FileZones& zones);

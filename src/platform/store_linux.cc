@@ -4,9 +4,9 @@
 #include <thread>
 #include <unordered_map>
 
-#include "eds/desktop_store.h"
 #include "filestore/file_store.h"
 #include "filestore/filestore.h"
+#include "platform/module_loader.h"
 
 namespace velkor {
 namespace {
@@ -83,6 +83,8 @@ Platform systemPlatform() {
     return std::make_unique<LinuxStore>(openFileStore(fileStoreRoot()));
   };
   p.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+  // Every Linux store lists its calendars completely when asked: an empty list is final.
+  p.storeMayStillLoad = false;
   return p;
 }
 

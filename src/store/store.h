@@ -98,6 +98,10 @@ struct Platform {
   std::function<bool()> isMacOS14OrLater;
   std::function<std::unique_ptr<Store>()> openStore;
   std::function<void(std::chrono::milliseconds)> sleep;
+  // Whether the store may still be loading its accounts when it first answers, so that an empty
+  // calendar list is worth asking again after a pause. A store that lists everything at once
+  // says no, and its empty list is final.
+  bool storeMayStillLoad = false;
   // How long `request` waits for the answer, counted from the return of the request call.
   std::chrono::milliseconds requestTimeout = std::chrono::seconds(300);
   std::function<AnswerSignal()> answerSignal = portableAnswerSignal;

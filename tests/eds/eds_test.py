@@ -7,7 +7,7 @@ and, as local calendar.ics files, to EDS: every `events` run of those cases must
 from both (ids apart). Then the listing, a CalDAV calendar on a local Radicale (radicale on
 PATH) and the fallbacks: a server that stops, a dead bus address and no bus at all answer from what
 is there, with nothing on standard error."""
-import atexit, json, os, re, socket, subprocess, sys, tempfile, time
+import atexit, json, os, re, shutil, socket, subprocess, sys, tempfile, time
 
 binary, cases_dir = sys.argv[1], sys.argv[2]
 home = os.environ["HOME"]
@@ -34,8 +34,11 @@ calendars, windows = {}, set()
 # Read differently by EDS itself, which the program cannot undo: it keeps one master per UID and
 # applies THISANDFUTURE when it loads a calendar.ics (recurrence_overrides), answers a zone name it
 # knows with its built-in zone rather than the calendar's own VTIMEZONE (zones), and keeps no
-# X-WR-TIMEZONE nor odd TZIDs (zones_names), and drops a LOCATION of blanks (events_sort).
-unlike = {"recurrence_overrides.case", "zones.case", "zones_names.case", "events_sort.case"}
+# X-WR-TIMEZONE nor odd TZIDs (zones_names, calendar_zone), drops a LOCATION of blanks
+# (events_sort), and answers none of the events of a calendar.ics holding two VCALENDARs
+# (two_vcalendars).
+unlike = {"recurrence_overrides.case", "zones.case", "zones_names.case", "calendar_zone.case",
+          "events_sort.case", "two_vcalendars.case"}
 for case in sorted(set(os.listdir(cases_dir)) - unlike):
     text = open(os.path.join(cases_dir, case), encoding="utf-8", errors="surrogateescape").read()
     files = {}
@@ -89,6 +92,18 @@ for uid, host, port in [("dav", "127.0.0.1", free_port()), ("apple", "caldav.icl
     source(uid, uid, "caldav", "#aabbcc", parent="",
            extra=f"\n[Authentication]\nHost={host}\nPort={port}\nUser=u\n\n"
                  f"[WebDAV Backend]\nResourcePath=/u/cal/\n\n[Security]\nMethod=none\n")
+# A source UID holding "," (listed escaped, and selected by that id) with a case's calendar; one
+# holding "%", only listed: EDS's local backend cannot open it ("Cannot get URI"). The backends of
+# the other account kinds.
+odd_uid, odd_id = "odd,uid", "/eds/odd%2Cuid"
+os.makedirs(f"{data}/evolution/calendar/{odd_uid}")
+open(f"{data}/evolution/calendar/{odd_uid}/calendar.ics", "w").write(calendars[dav_case])
+source(odd_uid, odd_uid, "local", "#102030")
+source("100%", "100%", "local", "#102030")
+kinds = {"webcal": "subscribed", "ews": "exchange", "microsoft365": "exchange",
+         "contacts": "birthdays", "weather": "other"}
+for backend in kinds:
+    source(f"kind-{backend}", backend, backend, "#405060")
 compared, busiest = 0, (0, "", "")
 file_ids = ",".join(calendars)
 eds_ids = ",".join("/eds/" + uid for uid in calendars)
@@ -120,9 +135,17 @@ want = {"id": "/eds/" + some, "title": some, "account": "On This Computer", "kin
         "color": "#102030"}
 if listing.get("/eds/" + some) != want or some not in listing:
     failures.append(f"listing: {out}")
-for uid, kind in [("dav", "caldav"), ("apple", "icloud")]:
+for uid, kind in [("dav", "caldav"), ("apple", "icloud")] + [("kind-" + b, k)
+                                                             for b, k in kinds.items()]:
     if listing.get("/eds/" + uid, {}).get("kind") != kind:
         failures.append(f"{uid} is not {kind}: {out}")
+for uid, id in [(odd_uid, odd_id), ("100%", "/eds/100%25")]:
+    if listing.get(id, {}).get("title") != uid:
+        failures.append(f"{id} not listed: {out}")
+want = records(run("events", *dav_window, dav_case)[1], dav_case)
+got = records(run("events", *dav_window, odd_id)[1], odd_id)
+if got != want or not want:
+    failures.append(f"{odd_id}: {got} against {want}")
 # The dead server's calendar is asked beside a file-store one: the run ends, with the file's events.
 alone = run("events", busiest[1], busiest[2], file_ids)
 with_dav = run("events", busiest[1], busiest[2], "/eds/dav," + file_ids)
@@ -156,6 +179,18 @@ for name, env in [("dead bus", dict(os.environ, DBUS_SESSION_BUS_ADDRESS=f"unix:
     status, out = run("calendars", env=env)
     if status != 0 or sorted(c["id"] for c in json.loads(out)) != sorted(c["id"] for c in files_only):
         failures.append(f"{name}: {status} {out}")
+
+# The program without its module (copied alone), the registry answering on the bus: the file
+# store alone, and the EDS ids unknown.
+with tempfile.TemporaryDirectory() as bare:
+    shutil.copy(binary, bare)
+    lone = os.path.join(bare, os.path.basename(binary))
+    listed = subprocess.run([lone, "calendars"], capture_output=True, timeout=60)
+    asked = subprocess.run([lone, "events", busiest[1], busiest[2], eds_ids], capture_output=True,
+                           timeout=60)
+    if (listed.returncode, listed.stderr, asked.stdout, asked.stderr) != (0, b"", b"[]\n", b"") or \
+            sorted(c["id"] for c in json.loads(listed.stdout)) != sorted(c["id"] for c in files_only):
+        failures.append(f"without the module: {listed} {asked}")
 
 print(f"{len(calendars)} calendars, {len(windows)} windows, {compared} events compared")
 for f in failures:

@@ -21,6 +21,10 @@ TEST(JsonString, EscapesOnlyWhatItMustAndRepairsInvalidUtf8) {
       {"\xC0\xAF\xF5\x80\xE0\x80\xAF", r + r + r + r + r + r + r},  // overlong, above U+10FFFF
       {"\xED\xA0\x80\xF4\x90\x80\x80", r + r + r + r + r + r + r},  // surrogate, above U+10FFFF
       {"\xEF\xBF\xBF\xF4\x8F\xBF\xBF", "\xEF\xBF\xBF\xF4\x8F\xBF\xBF"},
+      // One U+FFFD per maximal invalid subsequence, also when it breaks after its second byte.
+      {"\xE2\x82\x41", r + "A"},
+      {"\xF0\x9F\x98\x41\xF0\x9F\x41", r + "A" + r + "A"},
+      {"\xE0\xA0\xC3\xA9\xF4\x8F\xBF", r + "\xC3\xA9" + r},
   };
   for (const auto& [in, out] : cases) {
     std::string json;
@@ -44,6 +48,23 @@ TEST(RepairUtf8, IsIdempotentAndMatchesTheSystemNormalization) {
   }
   for (const std::string in : {"\xF0\x9F\x98", "\xF4\x90\x80\x80", "\xE0\x80\xAF", "\xED\xA0\x80z"})
     EXPECT_EQ(normalizeNfc(in), repairUtf8(in)) << in;
+}
+
+// Three bytes after each lead byte of a longer sequence (its bounds on the second byte differ),
+// where a sequence can break after its second byte: ICU repairing on its own and ICU given the
+// repaired text must agree. Normalizing both sides keeps valid characters out of the question.
+TEST(RepairUtf8, BreaksAfterTheSecondByteAsIcuDoes) {
+  for (const int lead : {0xE0, 0xE1, 0xED, 0xEF, 0xF0, 0xF1, 0xF4}) {
+    for (int second = 0x80; second < 0xC0; ++second) {
+      for (int third = 0; third < 256; ++third) {
+        const std::string in = {
+            '#', static_cast<char>(lead), static_cast<char>(second), static_cast<char>(third), 'A',
+            '#'};
+        ASSERT_EQ(normalizeNfc(repairUtf8(in)), normalizeNfc(in))
+            << lead << " " << second << " " << third;
+      }
+    }
+  }
 }
 
 TEST(Utf8FromUtf16, EncodesScalarsAndReplacesUnpairedSurrogates) {

@@ -33,7 +33,12 @@ std::string drained(int fd) {
 }  // namespace
 
 RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& env) {
-  std::vector<std::string> argv{VELKOR_BINARY}, envp;
+  return runProgramAt(VELKOR_BINARY, args, env);
+}
+
+RunResult runProgramAt(const std::string& binary, const std::vector<std::string>& args,
+                       const EnvOverrides& env) {
+  std::vector<std::string> argv{binary}, envp;
   argv.insert(argv.end(), args.begin(), args.end());
   std::map<std::string, std::string> vars;  // later settings win
   for (char** e = environ; *e != nullptr; ++e) {

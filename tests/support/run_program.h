@@ -19,5 +19,8 @@ using EnvOverrides = std::vector<std::pair<std::string, std::string>>;
 // Runs the program with `args` (without the program name) in this process's environment with the
 // variables of `env` set.
 RunResult runProgram(const std::vector<std::string>& args, const EnvOverrides& env = {});
+// The same with the program at `binary`.
+RunResult runProgramAt(const std::string& binary, const std::vector<std::string>& args,
+                       const EnvOverrides& env = {});
 
 }  // namespace velkor::testing

@@ -13,6 +13,7 @@ struct Script {
   std::vector<AccessState> statuses{
       AccessState::kFullAccess};  // successive answers; the last repeats
   bool macOS14 = true;
+  bool mayStillLoad = true;                                // the platform's storeMayStillLoad
   std::vector<std::vector<Calendar>> calendarAnswers{{}};  // successive answers; the last repeats
   EventList eventAnswer;                                   // what every search finds
   std::function<void(AccessCompletion)> answerRequest = [](AccessCompletion) {};  // never answers
@@ -58,6 +59,7 @@ inline Platform scriptedPlatform(std::shared_ptr<Script> script) {
     return std::make_unique<ScriptedStore>(script);
   };
   p.sleep = [script](std::chrono::milliseconds d) { script->sleeps.push_back(d); };
+  p.storeMayStillLoad = script->mayStillLoad;
   return p;
 }
 

@@ -1,8 +1,0 @@
-// A Linux build without Evolution Data Server: the file store answers alone.
-#include "eds/desktop_store.h"
-
-namespace velkor {
-
-std::unique_ptr<Store> openDesktopStore() { return nullptr; }
-
-}  // namespace velkor
