@@ -84,7 +84,7 @@ for deb in "$program_deb" "$module_deb"; do
   done
 done
 depends=$(field "$program_deb" Depends)
-for library in 'libical[0-9]' 'libicu[0-9]+' 'libstdc\+\+6'; do
+for library in 'libical[0-9]' 'libicu[0-9]+' 'libsqlite3-[0-9]' 'libstdc\+\+6'; do
   grep -qE "(^|, )$library( |,|$)" <<<"$depends" || fail "velkor-calendar Depends lacks $library: $depends"
 done
 grep -qE 'libecal|libglib|libedataserver' <<<"$depends" &&

@@ -38,15 +38,18 @@ if [ "$(uname -s)" = Darwin ]; then
 fi
 
 # dpkg-shlibdeps (dpkg-dev) and file let CPack declare the libraries the package depends on;
-# libecal and libedataserver let the program read GNOME's calendar store.
+# libecal and libedataserver let the program read GNOME's calendar store, libsqlite3
+# Thunderbird's.
 packages=(cmake make g++ pkg-config libical-dev libicu-dev dpkg-dev file libecal2.0-dev
-          libedataserver1.2-dev)
+          libedataserver1.2-dev libsqlite3-dev)
 # The desktop store's tests run the calendar service under a private session bus, with a
-# local Radicale as a CalDAV server. lintian checks the packages (man-db lets it read the page), strace where the program looks for its module.
+# local Radicale as a CalDAV server; the Thunderbird store's test has Thunderbird itself (headless)
+# write a profile and list its occurrences. lintian checks the packages (man-db lets it read the
+# page), strace shows where the program looks for its module.
 $program_only || packages+=(clang libgtest-dev libgmock-dev libbenchmark-dev tzdata python3
                             clang-tidy libclang-rt-dev valgrind python3-icalendar
                             python3-recurring-ical-events python3-yaml evolution-data-server
-                            dbus-daemon dbus-bin time radicale lintian man-db strace)
+                            dbus-daemon dbus-bin time radicale lintian man-db strace thunderbird)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

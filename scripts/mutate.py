@@ -188,6 +188,27 @@ FAULTS = [
      "(physical.front() == ' ' || physical.front() == '\\t')", "physical.front() == ' '"),
     ("calendar header: a byte order mark kept", "src/filestore/calendar_props.cc",
      "firstPhysical ? withoutByteOrderMark(*physical) : *physical;", "std::string_view(*physical);"),
+    # The Thunderbird store; `-k Thunderbird -R thunderbird` shows what the differential with
+    # Thunderbird catches.
+    ("Thunderbird: a single event deleted offline shown", "src/thunderbird/rows.cc",
+     "                 if (r.deleted) return;\n                 const std::optional<std::string> where",
+     "                 const std::optional<std::string> where"),
+    ("Thunderbird: overrides ignored", "src/thunderbird/rows.cc",
+     "if (!r.recurrenceId || r.deleted || (masterFlags & kHasExceptions) == 0) return;", "return;"),
+    ("Thunderbird: disabled calendars listed", "src/thunderbird/store_thunderbird.cc",
+     "      if (r.disabled) continue;\n", ""),
+    ("Thunderbird: the all-day flag ignored", "src/thunderbird/rows.cc",
+     "const bool allDay = (r.flags & kAllDay) != 0;", "const bool allDay = false;"),
+    ("Thunderbird: LOCATION dropped", "src/thunderbird/rows.cc",
+     "  if (location != nullptr) {\n    e += \"LOCATION:\";", "  if (false) {\n    e += \"LOCATION:\";"),
+    ("Thunderbird: no margin around the window for floating times", "src/thunderbird/rows.cc",
+     "constexpr std::int64_t kMarginMicros = std::int64_t{2} * 86400 * 1000000;",
+     "constexpr std::int64_t kMarginMicros = 0;"),
+    ("Thunderbird: a copy taken while the database changed accepted", "src/thunderbird/snapshot.cc",
+     "    if (!(stampOf(database.string() + kParts[i]) == before[i])) return false;", "    (void)before;"),
+    ("Thunderbird: the -wal not copied", "src/thunderbird/snapshot.cc",
+     'constexpr std::array<const char*, 3> kParts = {"", "-wal", "-journal"};',
+     'constexpr std::array<const char*, 3> kParts = {"", "-none", "-journal"};'),
 ]
 
 

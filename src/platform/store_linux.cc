@@ -1,5 +1,5 @@
-// The platform table of the Linux build: one store answering from the file store and, when its
-// registry answers, GNOME's calendar store.
+// The platform table of the Linux build: one store answering from the file store, GNOME's calendar
+// store when its registry answers, and Thunderbird's calendars when the user has a profile.
 #include <algorithm>
 #include <thread>
 #include <unordered_map>
@@ -7,6 +7,7 @@
 #include "filestore/file_store.h"
 #include "filestore/filestore.h"
 #include "platform/module_loader.h"
+#include "thunderbird/thunderbird_store.h"
 
 namespace velkor {
 namespace {
@@ -23,13 +24,15 @@ class LinuxStore final : public Store {
     stores_.front()->requestAccessToEvents(std::move(completion));
   }
 
-  // The file store's calendars, then the desktop store's. The desktop store is looked for on the
-  // first listing only: `status` and `request` never contact it.
+  // The file store's calendars, then the desktop store's, then Thunderbird's. The others are
+  // looked for on the first listing only: `status` and `request` never contact them.
   std::vector<Calendar> calendars() override {
     if (!desktopTried_) {
       desktopTried_ = true;
       if (std::unique_ptr<Store> desktop = openDesktopStore())
         stores_.push_back(std::move(desktop));
+      if (std::unique_ptr<Store> thunderbird = openThunderbirdStore())
+        stores_.push_back(std::move(thunderbird));
     }
     std::vector<Calendar> out;
     owner_.clear();

@@ -46,8 +46,10 @@ RunResult runProgramAt(const std::string& binary, const std::vector<std::string>
     vars[entry.substr(0, entry.find('='))] =
         entry.substr(std::min(entry.find('='), entry.size() - 1) + 1);
   }
-  // The file-store runs stay clear of a desktop session's calendar store.
+  // The file-store runs stay clear of a desktop session's calendar store, and of the user's
+  // Thunderbird profile unless a test gives a home of its own.
   vars.erase("DBUS_SESSION_BUS_ADDRESS");
+  vars["HOME"] = "/nonexistent/velkor-test-home";
   for (const auto& [name, value] : env) vars[name] = value;
   for (const auto& [name, value] : vars) envp.push_back(name + "=" + value);
   std::vector<char*> argvPtrs = pointers(argv), envPtrs = pointers(envp);
