@@ -1,6 +1,5 @@
 // GNOME's calendar store (Evolution Data Server) behind the store interface. Access is the file
 // store's business; this store only lists and searches.
-#include <unordered_map>
 
 #include "base/descriptors.h"
 #include "eds/eds_calendars.h"
@@ -29,21 +28,13 @@ class EdsStore final : public Store {
   std::vector<Calendar> calendars() override {
     const QuietStandardError quiet;
     listed_ = listEdsCalendars(session_->registry());
-    std::vector<Calendar> out;
-    out.reserve(listed_.size());
-    for (const EdsCalendar& c : listed_) out.push_back(c.calendar);
-    return out;
+    return calendarsOf(listed_);
   }
 
   void refreshSourcesIfNecessary() override {}
 
   EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
-    std::unordered_map<std::string, const EdsCalendar*> byId;
-    for (const EdsCalendar& c : listed_) byId.emplace(c.calendar.id, &c);
-    const auto selection = selectAsked(calendars, [&](const std::string& id) {
-      const auto it = byId.find(id);
-      return it == byId.end() ? nullptr : it->second;
-    });
+    const auto selection = selectListed(listed_, calendars);
     const QuietStandardError quiet;
     EventList found = searchEdsCalendars(*session_, selection.records, start, end,
                                          std::chrono::steady_clock::now() + kCalendarsWait);

@@ -1,6 +1,5 @@
 // The file store behind the store interface.
 #include <thread>
-#include <unordered_map>
 
 #include "filestore/file_store.h"
 #include "filestore/filestore.h"
@@ -27,21 +26,13 @@ class FileStore final : public Store {
 
   std::vector<Calendar> calendars() override {
     listed_ = listFileCalendars(root_);
-    std::vector<Calendar> out;
-    out.reserve(listed_.size());
-    for (const FileCalendar& c : listed_) out.push_back(c.calendar);
-    return out;
+    return calendarsOf(listed_);
   }
 
   void refreshSourcesIfNecessary() override {}
 
   EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
-    std::unordered_map<std::string, const FileCalendar*> byId;
-    for (const FileCalendar& c : listed_) byId.emplace(c.calendar.id, &c);
-    const auto selection = selectAsked(calendars, [&](const std::string& id) {
-      const auto it = byId.find(id);
-      return it == byId.end() ? nullptr : it->second;
-    });
+    const auto selection = selectListed(listed_, calendars);
     std::vector<FileCalendar> selected;
     for (const FileCalendar* c : selection.records) selected.push_back(*c);
     EventList found = searchFileCalendars(selected, start, end);

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "store/store.h"
@@ -27,6 +29,27 @@ auto selectAsked(const std::vector<Calendar>& calendars, Lookup lookup) {
       out.asked.push_back(i);
     }
   }
+  return out;
+}
+
+// The same over a store's listing, whose records carry the listed `calendar`.
+template <typename Record>
+Selection<const Record*> selectListed(const std::vector<Record>& listed,
+                                      const std::vector<Calendar>& calendars) {
+  std::unordered_map<std::string_view, const Record*> byId;
+  for (const Record& r : listed) byId.emplace(r.calendar.id, &r);
+  return selectAsked(calendars, [&](const std::string& id) -> const Record* {
+    const auto it = byId.find(id);
+    return it == byId.end() ? nullptr : it->second;
+  });
+}
+
+// The calendars of a store's listing, in its order.
+template <typename Record>
+std::vector<Calendar> calendarsOf(const std::vector<Record>& listed) {
+  std::vector<Calendar> out;
+  out.reserve(listed.size());
+  for (const Record& r : listed) out.push_back(r.calendar);
   return out;
 }
 

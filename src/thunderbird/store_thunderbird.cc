@@ -1,7 +1,6 @@
 // Thunderbird's calendars behind the store interface. Access is the file store's business; this
 // store only lists and searches, from private copies of the profile's databases taken at the first
 // listing and removed with the store.
-#include <unordered_map>
 
 #include "base/descriptors.h"
 #include "base/files.h"
@@ -42,21 +41,13 @@ class ThunderbirdStore final : public Store {
       read_ = true;
       list();
     }
-    std::vector<Calendar> out;
-    out.reserve(listed_.size());
-    for (const Listed& c : listed_) out.push_back(c.calendar);
-    return out;
+    return calendarsOf(listed_);
   }
 
   void refreshSourcesIfNecessary() override {}
 
   EventList events(Instant start, Instant end, const std::vector<Calendar>& calendars) override {
-    std::unordered_map<std::string, const Listed*> byId;
-    for (const Listed& c : listed_) byId.emplace(c.calendar.id, &c);
-    const auto selection = selectAsked(calendars, [&](const std::string& id) {
-      const auto it = byId.find(id);
-      return it == byId.end() ? nullptr : it->second;
-    });
+    const auto selection = selectListed(listed_, calendars);
     quietLibical();
     const QuietStandardError quiet;
     ZoneCache zones;
