@@ -11,22 +11,6 @@ namespace velkor {
 
 namespace fs = std::filesystem;
 
-EntryType entryTypeAt(const fs::path& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return EntryType::kOther;
-  if (S_ISDIR(st.st_mode)) return EntryType::kDirectory;
-  if (S_ISREG(st.st_mode)) return EntryType::kRegular;
-  return EntryType::kOther;
-}
-
-Fd openRegular(const fs::path& path) {
-  if (entryTypeAt(path) != EntryType::kRegular) return {};
-  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  struct stat st {};
-  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  return fd;
-}
-
 namespace {
 
 constexpr std::size_t kMaxLine = 1 << 20;

@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "base/descriptors.h"
+#include "base/files.h"
 
 namespace velkor {
 
@@ -18,16 +18,6 @@ struct DirCloser {
   void operator()(DIR* dir) const { ::closedir(dir); }
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
-enum class EntryType { kOther, kDirectory, kRegular };
-
-// What `path` is once links are followed; a dangling or looping link, or an entry that vanished,
-// is "other" and is skipped like a socket or a FIFO.
-EntryType entryTypeAt(const std::filesystem::path& path);
-
-// Opens `path` only when it is a regular file. The check comes before the open so that a FIFO of
-// that name is never opened, and again on the descriptor in case the entry changed in between.
-Fd openRegular(const std::filesystem::path& path);
 
 // Reads a file's lines one by one, without their line ends. A line longer than any text this
 // store keeps in one line ends the reading, so that a stray huge file costs little.

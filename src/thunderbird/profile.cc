@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "thunderbird/disk.h"
+#include "base/files.h"
 
 namespace velkor {
 namespace fs = std::filesystem;
@@ -28,7 +28,8 @@ bool startsWith(std::string_view s, std::string_view prefix) {
 }
 
 bool usable(const fs::path& profile) {
-  return entryAt(profile) == Entry::kDirectory && entryAt(profile / "prefs.js") == Entry::kRegular;
+  return entryTypeAt(profile) == EntryType::kDirectory &&
+         entryTypeAt(profile / "prefs.js") == EntryType::kRegular;
 }
 
 fs::path below(const fs::path& base, const std::string& path, bool relative) {
@@ -89,7 +90,7 @@ std::vector<IniSection> parseIni(std::string_view text) {
 }
 
 std::optional<fs::path> profileIn(const fs::path& base) {
-  if (entryAt(base) != Entry::kDirectory) return std::nullopt;
+  if (entryTypeAt(base) != EntryType::kDirectory) return std::nullopt;
   for (const fs::path& p : candidates(base)) {
     if (usable(p)) return p;
   }

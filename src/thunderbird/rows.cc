@@ -189,7 +189,7 @@ void Batches::flush() {
   text += "END:VCALENDAR\r\n";
   body_.clear();
   definitions_.clear();
-  if (out_.size() < query_.maxEvents) appendIcsEvents(text, calendar_, query_, zones_, out_);
+  appendIcsEvents(text, calendar_, query_, zones_, out_);
 }
 
 // Steps `s` to its end, handing each row to `each`; false on an error.

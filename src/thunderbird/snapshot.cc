@@ -10,7 +10,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "thunderbird/disk.h"
+#include "base/files.h"
 
 namespace velkor {
 namespace fs = std::filesystem;
@@ -36,7 +36,7 @@ Stamp stampOf(const fs::path& p) {
 }
 
 bool copyFile(const fs::path& from, const fs::path& to) {
-  const Fd in = openRegularFile(from);
+  const Fd in = openRegular(from);
   if (!in) return false;
   const Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (!out) return false;

@@ -4,15 +4,15 @@
 #include <unordered_map>
 
 #include "base/descriptors.h"
-#include "thunderbird/thunderbird_store.h"
+#include "base/files.h"
 #include "store/color_text.h"
 #include "store/identifier.h"
 #include "store/selection.h"
-#include "thunderbird/disk.h"
 #include "thunderbird/prefs.h"
 #include "thunderbird/profile.h"
 #include "thunderbird/rows.h"
 #include "thunderbird/snapshot.h"
+#include "thunderbird/thunderbird_store.h"
 
 namespace velkor {
 namespace {
@@ -64,14 +64,13 @@ class ThunderbirdStore final : public Store {
     IcsQuery query;
     query.start = start;
     query.end = end;
-    query.maxEvents = kMaxStoreEvents;
     EventList out;
-    for (std::uint32_t i = 0; i < selection.records.size() && out.size() < kMaxStoreEvents; ++i) {
+    for (std::uint32_t i = 0; i < selection.records.size(); ++i) {
       const Listed& c = *selection.records[i];
       // A calendar whose rows cannot all be read is left out rather than answered in part.
       EventList found;
       if (appendCalendarEvents(c.db, c.uuid, i, query, clock, zones, found)) {
-        out.append(std::move(found), kMaxStoreEvents);
+        out.append(std::move(found));
       }
     }
     out.renumberCalendars(selection.asked);

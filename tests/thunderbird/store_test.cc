@@ -16,10 +16,10 @@
 #include <set>
 
 #include "../../fuzz/strict_json.h"
+#include "base/files.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
-#include "thunderbird/disk.h"
 #include "thunderbird/snapshot.h"
 
 namespace velkor {
