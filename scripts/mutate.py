@@ -29,7 +29,7 @@ FAULTS = [
      "if (!cache.fromSystem(std::string(trimmed(tzid))) && (pass == 0 ? d.tzid == tzid : trimmed(d.tzid) == trimmed(tzid))) {"),
     ("RDATE PERIOD takes the event's length", "src/ical/timing.cc",
      "out.push_back(RdateInstance{s, Span{*start, std::max(*start, end)}, true});",
-     "out.push_back(RdateInstance{s, Span{*start, *start + timing.length.exact}, true});"),
+     "if (const auto span = spanAt(s, zones.frameOf(p, s), false, timing.length)) out.push_back(RdateInstance{s, *span, true});"),
     ("batch cut between an event and its overrides", "src/ical/ics_events.cc",
      "batch.insert(batch.end(), unit.begin(), unit.end());",
      "for (std::uint32_t i : unit) { batch.push_back(i); if (bytes >= query.batchBytes) flush(); }"),
@@ -186,8 +186,8 @@ FAULTS = [
      "      own.until = wallAt(utcSeconds(own.until), timing.frame, false);\n", ""),
     ("content lines: a tab does not continue a line", "src/base/content_lines.h",
      "(physical.front() == ' ' || physical.front() == '\\t')", "physical.front() == ' '"),
-    ("calendar header: a byte order mark kept", "src/filestore/calendar_props.cc",
-     "firstPhysical ? withoutByteOrderMark(*physical) : *physical;", "std::string_view(*physical);"),
+    ("content lines in memory: a tab does not continue a line", "src/base/content_lines.h",
+     "(text_[stop] == ' ' || text_[stop] == '\\t')", "text_[stop] == ' '"),
     # The Thunderbird store; `-k Thunderbird -R thunderbird` shows what the differential with
     # Thunderbird catches.
     ("Thunderbird: a single event deleted offline shown", "src/thunderbird/rows.cc",
