@@ -15,20 +15,24 @@ namespace {
 
 constexpr std::size_t kMaxLine = 1 << 20;
 
-std::string stripCr(std::string line) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
-
 }  // namespace
 
 std::optional<std::string> LineReader::next() {
   for (;;) {
-    const std::size_t newline = buffer_.find('\n', scanned_);
-    if (newline != std::string::npos) {
-      std::string line = buffer_.substr(start_, newline - start_);
-      start_ = scanned_ = newline + 1;
-      return stripCr(std::move(line));
+    // A line ends at LF, CRLF or a CR alone (files written with CR line ends, as libical reads
+    // them); a CR at the end of what is read waits for the byte after it.
+    const std::size_t end = buffer_.find_first_of("\r\n", scanned_);
+    if (end != std::string::npos) {
+      if (buffer_[end] == '\r' && end + 1 == buffer_.size() && !eof_) {
+        scanned_ = end;
+        if (!fill()) eof_ = true;
+        continue;
+      }
+      std::string line = buffer_.substr(start_, end - start_);
+      std::size_t after = end + 1;
+      if (buffer_[end] == '\r' && after < buffer_.size() && buffer_[after] == '\n') ++after;
+      start_ = scanned_ = after;
+      return line;
     }
     scanned_ = buffer_.size();
     if (scanned_ - start_ > kMaxLine) return std::nullopt;
@@ -36,7 +40,7 @@ std::optional<std::string> LineReader::next() {
       if (start_ >= buffer_.size()) return std::nullopt;
       std::string line = buffer_.substr(start_);
       start_ = scanned_ = buffer_.size();
-      return stripCr(std::move(line));
+      return line;
     }
   }
 }

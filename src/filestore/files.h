@@ -19,7 +19,7 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-// Reads a file's lines one by one, without their line ends. A line longer than any text this
+// Reads a file's lines one by one, without their line ends (LF, CRLF or CR). A line longer than any text this
 // store keeps in one line ends the reading, so that a stray huge file costs little.
 class LineReader {
  public:
