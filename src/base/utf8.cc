@@ -5,7 +5,10 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-void appendScalar(std::string& out, char32_t c) {
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;  // a lone surrogate is no scalar value
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
   } else if (c < 0x800) {
@@ -22,8 +25,6 @@ void appendScalar(std::string& out, char32_t c) {
     out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
   }
 }
-
-}  // namespace
 
 int utf8SequenceLength(std::string_view s) {
   const auto byte = [&](size_t i) { return static_cast<uint8_t>(s[i]); };
@@ -79,12 +80,12 @@ std::string utf8FromUtf16(std::span<const std::uint16_t> units) {
     const char32_t unit = units[i];
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
         units[i + 1] <= 0xDFFF) {
-      appendScalar(out, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
       ++i;
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
       out.append(kReplacement);
     } else {
-      appendScalar(out, unit);
+      appendUtf8(out, unit);
     }
   }
   return out;

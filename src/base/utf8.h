@@ -13,6 +13,9 @@ namespace velkor {
 // practice, so each ill-formed subpart becomes exactly one U+FFFD.
 int utf8SequenceLength(std::string_view s);
 
+// Appends the UTF-8 bytes of a code point; a surrogate becomes U+FFFD.
+void appendUtf8(std::string& out, char32_t codePoint);
+
 // Appends the sequence at the start of `s` (not empty) to `out`, or U+FFFD when it is ill-formed;
 // gives the number of bytes of `s` used.
 size_t appendRepairedSequence(std::string& out, std::string_view s);
